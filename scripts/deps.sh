@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Pagecrier needs to build, run and test,
+# skipping the ones already there. Runs apt-get through sudo unless root.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake g++ make ccache pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
+    # run: the web engine's helper process, its resources and fonts
+    libqt6webenginecore6-bin qt6-qpa-plugins fonts-liberation
+)
+if [[ "${1:-}" == "--test" ]]; then
+    packages+=(
+        xvfb xauth
+        # the Windows registry test: cross compiler and Wine
+        mingw-w64 wine wine64
+        # desktop metadata validation
+        desktop-file-utils appstream
+        # checks on the program's picture and icon
+        imagemagick
+    )
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=()
+    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include "failure.h"
+
+// A store that cannot be read or written. The message names the file and
+// the cause.
+class SettingsError : public Failure
+{
+public:
+    using Failure::Failure;
+};
+
+// Per-user store of text values addressed by application name, section and
+// key. Names are matched without regard to letter case; values are any text.
+// Nothing is cached: every call goes to the file, so each read sees the last
+// write, whichever running copy of the program made it.
+class SettingsStore
+{
+public:
+    // The per-user file: $XDG_CONFIG_HOME/pagecrier/pagecrier.ini (or
+    // ~/.config/...), looked up afresh on each call.
+    static QString DefaultPath();
+
+    explicit SettingsStore(const QString &filePath = DefaultPath());
+
+    // The stored text, or def when the application, section or key is absent
+    // (creating nothing). Throws SettingsError when the file cannot be read.
+    QString ReadSetting(const QString &appName, const QString &section, const QString &key,
+                        const QString &def) const;
+
+    // Stores value, replacing any earlier one; on return it is on disk.
+    // Throws SettingsError when the file cannot be written.
+    void WriteSetting(const QString &appName, const QString &section, const QString &key,
+                      const QString &value);
+
+    QString path() const { return path_; }
+
+private:
+    QString path_;
+};
