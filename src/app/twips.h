@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QHash>
+#include <QRect>
+#include <QString>
+
+// Designed positions and sizes are in twips (1/1440 inch); 15 twips make one
+// logical pixel. Qt scales logical pixels for the screen.
+inline constexpr float kTwipsPerPixel = 15.0f;
+
+struct TwipsRect
+{
+    float Left = 0;
+    float Top = 0;
+    float Width = 0;
+    float Height = 0;
+};
+
+QRect ToPixels(const TwipsRect &r);
+
+// The twips geometry of the main window's controls: the source of truth from
+// which their pixel geometry is derived. Like the controls it stands for, it
+// refuses a width or height that is negative or not a finite number (the
+// control keeps its old value and the write reports false); a negative left
+// is accepted.
+class TwipsGeometry
+{
+public:
+    void add(const QString &name, const TwipsRect &rect);
+    bool contains(const QString &name) const { return rects_.contains(name); }
+    TwipsRect rect(const QString &name) const { return rects_.value(name); }
+
+    float Left(const QString &name) const { return rects_.value(name).Left; }
+    float Width(const QString &name) const { return rects_.value(name).Width; }
+    float Height(const QString &name) const { return rects_.value(name).Height; }
+
+    bool SetLeft(const QString &name, float value);
+    bool SetWidth(const QString &name, float value);
+    bool SetHeight(const QString &name, float value);
+
+private:
+    QHash<QString, TwipsRect> rects_;
+};
+
+// The main window's resize rules: sixteen assignments, in order, each reading
+// what the earlier ones actually left in place. A refused assignment is
+// skipped and the rest go on. scaleWidth and scaleHeight are the client
+// area's size in twips.
+void ApplyResizeRules(TwipsGeometry &g, float scaleWidth, float scaleHeight);

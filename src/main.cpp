@@ -1,0 +1,21 @@
+#include <QApplication>
+#include <QIcon>
+
+#include "form1.h"
+#include "identity.h"
+#include "webengine_setup.h"
+
+int main(int argc, char *argv[])
+{
+    PrepareWebEngine();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(identity::kTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(identity::kVersion));
+    QApplication::setDesktopFileName(QString::fromLatin1(identity::kDesktopId));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pagecrier-32.png")));
+
+    auto *form1 = new Form1;
+    form1->setAttribute(Qt::WA_DeleteOnClose);
+    form1->show();
+    return QApplication::exec();
+}
