@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
-
 #include "failure.h"
+
+#include <QString>
 
 // A store that cannot be read or written. The message names the file and
 // the cause.
