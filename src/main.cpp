@@ -1,9 +1,9 @@
-#include <QApplication>
-#include <QIcon>
-
 #include "form1.h"
 #include "identity.h"
 #include "webengine_setup.h"
+
+#include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {

@@ -1,17 +1,5 @@
 #include "form1.h"
 
-#include <QApplication>
-#include <QEvent>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTimer>
-
-#include <algorithm>
-
 #include "autocomplete.h"
 #include "failure.h"
 #include "form2.h"
@@ -23,6 +11,18 @@
 #include "settings_store.h"
 #include "sstab.h"
 #include "webbrowser.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -192,8 +192,9 @@ void Form1::buildControls()
     // The keyboard order of the design; labels and frames keep their numbers
     // but never take the focus.
     QList<ControlRow> order = Form1Controls();
-    std::stable_sort(order.begin(), order.end(),
-                     [](const ControlRow &a, const ControlRow &b) { return a.tabIndex < b.tabIndex; });
+    std::stable_sort(order.begin(), order.end(), [](const ControlRow &a, const ControlRow &b) {
+        return a.tabIndex < b.tabIndex;
+    });
     QWidget *previous = nullptr;
     for (const ControlRow &row : order) {
         if (row.tabIndex < 0 || row.kind == ControlRow::Label || row.kind == ControlRow::Frame ||
@@ -269,10 +270,11 @@ void Form1::Form_Load()
     WebBrowser1->Navigate(QStringLiteral("about:blank"));
 
     SettingsStore store;
-    if (OptionIsOn(store.ReadSetting(keys::kApp, keys::kSection, keys::kStartup,
-                                     keys::kStartupDefault),
-                   keys::kStartupDefault)) {
-        url->setText(store.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, keys::kFieldDefault));
+    if (OptionIsOn(
+            store.ReadSetting(keys::kApp, keys::kSection, keys::kStartup, keys::kStartupDefault),
+            keys::kStartupDefault)) {
+        url->setText(
+            store.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, keys::kFieldDefault));
         name1->setText(
             store.ReadSetting(keys::kApp, keys::kSection, keys::kName, keys::kFieldDefault));
         mail->setText(

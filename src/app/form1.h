@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QMainWindow>
-
 #include "engines.h"
 #include "twips.h"
+
+#include <QMainWindow>
 
 class QAction;
 class QLineEdit;

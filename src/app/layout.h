@@ -1,14 +1,23 @@
 #pragma once
 
-#include <QList>
-
 #include "twips.h"
+
+#include <QList>
 
 // The main window as designed: one row per control, in twips. Read once to
 // build the window; the same values seed the resize rules.
 struct ControlRow
 {
-    enum Kind { TabControl, Frame, Label, TextField, PushButton, Picture, WebBrowser };
+    enum Kind
+    {
+        TabControl,
+        Frame,
+        Label,
+        TextField,
+        PushButton,
+        Picture,
+        WebBrowser
+    };
 
     const char *name;
     Kind kind;

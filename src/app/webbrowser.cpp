@@ -1,5 +1,7 @@
 #include "webbrowser.h"
 
+#include "autocomplete.h"
+
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QWebEnginePage>
@@ -7,15 +9,12 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "autocomplete.h"
-
 namespace {
 
 class PanePage : public QWebEnginePage
 {
 public:
-    explicit PanePage(QWebEngineProfile *profile, QObject *parent)
-        : QWebEnginePage(profile, parent)
+    explicit PanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
     {
         connect(this, &QWebEnginePage::featurePermissionRequested, this,
                 [this](const QUrl &origin, QWebEnginePage::Feature feature) {

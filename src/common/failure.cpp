@@ -5,8 +5,7 @@
 
 Failure::Failure(const QString &message)
     : std::runtime_error(message.toStdString()), message_(message)
-{
-}
+{}
 
 QString FailureReport(const char *handlerName, const QString &what)
 {

@@ -1,9 +1,9 @@
 #include "msgbox.h"
 
+#include "identity.h"
+
 #include <QApplication>
 #include <QMessageBox>
-
-#include "identity.h"
 
 namespace msgbox {
 namespace {
@@ -45,7 +45,7 @@ int Show(const QString &text, int style, const QString &title)
     box.setWindowTitle(caption);
     box.setText(text);
     box.setIcon((style & 0xF0) == MB_ICONINFORMATION ? QMessageBox::Information
-                                                      : QMessageBox::NoIcon);
+                                                     : QMessageBox::NoIcon);
     if ((style & 0x0F) == MB_YESNO) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);

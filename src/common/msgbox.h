@@ -9,13 +9,15 @@
 namespace msgbox {
 
 // Style values as the message box has always taken them.
-enum Style : int {
+enum Style : int
+{
     MB_OK = 0,
     MB_YESNO = 4,
     MB_ICONINFORMATION = 64,
 };
 
-enum Answer : int {
+enum Answer : int
+{
     IDOK = 1,
     IDCANCEL = 2,
     IDYES = 6,

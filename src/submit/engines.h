@@ -19,7 +19,13 @@ struct SiteDetails
 // One piece of an address template: fixed text, or the text of a site field.
 struct Piece
 {
-    enum Kind { Text, Url, Name1, Mail };
+    enum Kind
+    {
+        Text,
+        Url,
+        Name1,
+        Mail
+    };
     Kind kind;
     const char *text; // for Text only
 };
