@@ -16,6 +16,17 @@ void MakeAutoComplete(QLineEdit *field);
 void NoteAddressSent(QLineEdit *field);
 
 // The browser pane arrived at url (http and https only are remembered).
+// Nothing is remembered while no field has completion: with the option off
+// the program keeps no lists.
 void NoteAddressVisited(const QUrl &url);
+
+// Whether field has the completion that MakeAutoComplete attaches.
+bool HasAutoComplete(const QLineEdit *field);
+
+namespace seam {
+// Drops what the service holds in memory, as at the end of the process; the
+// next use reads its lists from the data folder again.
+void ForgetState();
+} // namespace seam
 
 } // namespace autocomplete

@@ -1,0 +1,92 @@
+#include "autocomplete.h"
+
+#include "completion_service.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QListView>
+#include <QStringListModel>
+#include <QUrl>
+
+#include <memory>
+
+namespace autocomplete {
+namespace {
+
+const QString kCompleterName = QStringLiteral("addressCompleter");
+
+// One service per process, started by the first field that gets completion.
+std::unique_ptr<CompletionService> &ServiceSlot()
+{
+    static std::unique_ptr<CompletionService> service;
+    return service;
+}
+
+bool ServiceStarted()
+{
+    return ServiceSlot() != nullptr;
+}
+
+CompletionService &Service()
+{
+    std::unique_ptr<CompletionService> &slot = ServiceSlot();
+    if (!slot)
+        slot = std::make_unique<CompletionService>();
+    return *slot;
+}
+
+} // namespace
+
+void MakeAutoComplete(QLineEdit *field)
+{
+    if (!field || HasAutoComplete(field))
+        return;
+    Service();
+
+    auto *model = new QStringListModel(field);
+    auto *completer = new QCompleter(model, field);
+    completer->setObjectName(kCompleterName);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchStartsWith);
+    completer->setMaxVisibleItems(12);
+    if (auto *list = qobject_cast<QListView *>(completer->popup()))
+        list->setUniformItemSizes(true);
+    completer->popup()->setObjectName(QStringLiteral("addressCompleterList"));
+
+    // The line edit announces the edit before it asks the completer to
+    // complete, so the list is up to date when the popup is filtered.
+    QObject::connect(field, &QLineEdit::textEdited, model, [model](const QString &text) {
+        model->setStringList(Service().Candidates(text));
+    });
+    field->setCompleter(completer);
+}
+
+bool HasAutoComplete(const QLineEdit *field)
+{
+    return field && field->completer() && field->completer()->objectName() == kCompleterName;
+}
+
+void NoteAddressSent(QLineEdit *field)
+{
+    if (HasAutoComplete(field))
+        Service().RememberTyped(field->text());
+}
+
+void NoteAddressVisited(const QUrl &url)
+{
+    if (ServiceStarted())
+        Service().RememberVisited(url);
+}
+
+namespace seam {
+
+void ForgetState()
+{
+    ServiceSlot().reset();
+}
+
+} // namespace seam
+
+} // namespace autocomplete
