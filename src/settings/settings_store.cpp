@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,21 +78,25 @@ int openRetrying(const QByteArray &path, int flags, mode_t mode = 0)
     return fd;
 }
 
-// Reads the whole file into *out. Returns false when it does not exist.
-// Errors are returned as errno values (0 for none).
-int readWhole(const QString &path, QByteArray *out, bool *exists)
+// Reads the whole file into *out; *mode gets its permissions, or stays
+// unset when there is no file. Returns the cause of a failure, or an empty
+// text.
+QString readWhole(const QString &path, QByteArray *out, std::optional<mode_t> *mode)
 {
     out->clear();
-    *exists = false;
-    const int fd = openRetrying(native(path), O_RDONLY);
+    mode->reset();
+    // Not blocking: a pipe put where the file should be must not hang us.
+    const int fd = openRetrying(native(path), O_RDONLY | O_NONBLOCK);
     if (fd < 0)
-        return errno == ENOENT ? 0 : errno;
+        return errno == ENOENT ? QString() : cause(errno);
     FdGuard guard(fd);
     struct stat st;
     if (::fstat(fd, &st) != 0)
-        return errno;
+        return cause(errno);
     if (S_ISDIR(st.st_mode))
-        return EISDIR;
+        return cause(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("it is not a regular file");
     if (st.st_size > 0)
         out->reserve(qsizetype(st.st_size));
     char buffer[1 << 16];
@@ -100,14 +105,29 @@ int readWhole(const QString &path, QByteArray *out, bool *exists)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            return cause(errno);
         }
         if (n == 0)
             break;
         out->append(buffer, qsizetype(n));
     }
-    *exists = true;
-    return 0;
+    *mode = st.st_mode & 07777;
+    return QString();
+}
+
+// The file a write goes to: when the settings file is a symbolic link (kept
+// with the user's other dotfiles, say), the file it points to, so that the
+// link stays a link.
+QString writeTarget(const QString &path)
+{
+    QString target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            break;
+        target = info.symLinkTarget();
+    }
+    return target;
 }
 
 int writeWhole(int fd, const QByteArray &bytes)
@@ -166,11 +186,12 @@ void makeFolder(const QString &file, const QString &folder)
     }
 }
 
-// Keeps the damaged file's bytes beside it; returns the copy's path.
-QString keepCopy(const QString &file, const QByteArray &bytes)
+// Keeps the damaged file's bytes beside it; returns the copy's path. (file
+// names the store in messages; target is where its bytes live.)
+QString keepCopy(const QString &file, const QString &target, const QByteArray &bytes)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString base = file + QStringLiteral(".damaged-") + stamp;
+    const QString base = target + QStringLiteral(".damaged-") + stamp;
     for (int attempt = 1;; ++attempt) {
         const QString copy =
             attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
@@ -197,10 +218,10 @@ QString keepCopy(const QString &file, const QByteArray &bytes)
 }
 
 // Replaces file by bytes: temporary file, flush, rename, flush the folder.
-void replaceFile(const QString &file, const QString &folder, const QByteArray &bytes,
-                 const struct stat *old)
+void replaceFile(const QString &file, const QString &target, const QString &folder,
+                 const QByteArray &bytes, std::optional<mode_t> mode)
 {
-    QByteArray temp = native(file) + ".tmp-XXXXXX";
+    QByteArray temp = native(target) + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         failWrite(
@@ -208,13 +229,13 @@ void replaceFile(const QString &file, const QString &folder, const QByteArray &b
             QStringLiteral("a temporary file cannot be made in %1 (%2)").arg(folder, cause(errno)));
     FdGuard guard(fd);
     int err = writeWhole(fd, bytes);
-    if (err == 0 && old && ::fchmod(fd, old->st_mode & 07777) != 0)
+    if (err == 0 && mode && ::fchmod(fd, *mode) != 0)
         err = errno;
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     if (err == 0)
         err = guard.close();
-    if (err == 0 && ::rename(temp.constData(), native(file).constData()) != 0)
+    if (err == 0 && ::rename(temp.constData(), native(target).constData()) != 0)
         err = errno;
     if (err != 0) {
         ::unlink(temp.constData());
@@ -226,20 +247,20 @@ void replaceFile(const QString &file, const QString &folder, const QByteArray &b
                   QStringLiteral("its folder cannot be flushed to the disk (%1)").arg(cause(err)));
 }
 
-// An exclusive lock on "<file>.lock", held while the object lives.
+// An exclusive lock on "<target>.lock", held while the object lives.
 class WriteLock
 {
 public:
-    explicit WriteLock(const QString &file)
-        : guard_(openRetrying(native(file + QStringLiteral(".lock")), O_RDWR | O_CREAT, 0600))
+    WriteLock(const QString &file, const QString &target)
+        : guard_(openRetrying(native(target + QStringLiteral(".lock")), O_RDWR | O_CREAT, 0600))
     {
         if (guard_.get() < 0)
             failWrite(file, QStringLiteral("its lock file %1.lock cannot be opened (%2)")
-                                .arg(file, cause(errno)));
+                                .arg(target, cause(errno)));
         while (::flock(guard_.get(), LOCK_EX) != 0) {
             if (errno != EINTR)
                 failWrite(file, QStringLiteral("its lock file %1.lock cannot be locked (%2)")
-                                    .arg(file, cause(errno)));
+                                    .arg(target, cause(errno)));
         }
     }
 
@@ -269,10 +290,11 @@ QString SettingsStore::ReadSetting(const QString &appName, const QString &sectio
                                    const QString &key, const QString &def) const
 {
     QByteArray bytes;
-    bool exists = false;
-    if (const int err = readWhole(path_, &bytes, &exists))
-        failRead(path_, cause(err));
-    if (!exists)
+    std::optional<mode_t> mode;
+    const QString why = readWhole(path_, &bytes, &mode);
+    if (!why.isEmpty())
+        failRead(path_, why);
+    if (!mode)
         return def;
     return settingsfile::Parse(bytes).Find(appName, section, key).value_or(def);
 }
@@ -284,20 +306,20 @@ void SettingsStore::WriteSetting(const QString &appName, const QString &section,
     // does not hold up another running copy.
     QString notice;
     try {
-        const QString folder = QFileInfo(path_).absolutePath();
+        const QString target = writeTarget(path_);
+        const QString folder = QFileInfo(target).absolutePath();
         makeFolder(path_, folder);
-        WriteLock lock(path_);
+        WriteLock lock(path_, target);
 
         QByteArray bytes;
-        bool exists = false;
-        if (const int err = readWhole(path_, &bytes, &exists))
-            failRead(path_, cause(err));
-        struct stat old;
-        const bool haveOld = exists && ::stat(native(path_).constData(), &old) == 0;
+        std::optional<mode_t> mode;
+        const QString why = readWhole(target, &bytes, &mode);
+        if (!why.isEmpty())
+            failRead(path_, why);
 
         settingsfile::Document doc = settingsfile::Parse(bytes);
         if (doc.damaged()) {
-            const QString copy = keepCopy(path_, bytes);
+            const QString copy = keepCopy(path_, target, bytes);
             notice = QStringLiteral("The settings file %1 was damaged: %2 line(s) could not be "
                                     "read and are left out from now on. The entries that could "
                                     "be read are kept. A copy of the damaged file was saved as "
@@ -305,7 +327,7 @@ void SettingsStore::WriteSetting(const QString &appName, const QString &section,
                          .arg(path_, QString::number(doc.problems.size()), copy);
         }
         doc.Set(appName, section, key, value);
-        replaceFile(path_, folder, settingsfile::Serialize(doc), haveOld ? &old : nullptr);
+        replaceFile(path_, target, folder, settingsfile::Serialize(doc), mode);
     } catch (...) {
         if (!notice.isEmpty())
             msgbox::Show(notice, msgbox::MB_OK | msgbox::MB_ICONINFORMATION);

@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::string_literals;
@@ -266,6 +267,8 @@ private slots:
     void folderIsRegularFile_failsNamingFileAndCause();
     void fileIsFolder_failsNamingFile();
     void permissionDenied_failsNamingFile();
+    void pipeInPlaceOfFile_failsWithoutHanging();
+    void symbolicLink_staysLink_targetUpdated();
     void writeCutShort_keepsOldFile();
     void damagedFile_readableEntriesUsed_copyKept_userTold();
     void handEditedFile_readAsWritten_commentsKept();
@@ -732,6 +735,39 @@ void TestSettingsStore::permissionDenied_failsNamingFile()
              w.out.constData());
     QCOMPARE(SettingsStore(file_).ReadSetting(kApp, kSec, QStringLiteral("url"), QString()),
              QStringLiteral("old"));
+}
+
+void TestSettingsStore::pipeInPlaceOfFile_failsWithoutHanging()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(file_).absolutePath()));
+    QCOMPARE(mkfifo(QFile::encodeName(file_).constData(), 0600), 0);
+    SettingsStore store(file_);
+    try {
+        store.ReadSetting(kApp, kSec, QStringLiteral("url"), QString());
+        QFAIL("reading a pipe did not fail");
+    } catch (const SettingsError &e) {
+        QVERIFY2(e.message().contains(file_), qPrintable(e.message()));
+    }
+    QVERIFY_THROWS_EXCEPTION(
+        SettingsError, store.WriteSetting(kApp, kSec, QStringLiteral("url"), QStringLiteral("x")));
+}
+
+void TestSettingsStore::symbolicLink_staysLink_targetUpdated()
+{
+    const QString real = dir_->filePath(QStringLiteral("dotfiles/pagecrier.ini"));
+    SettingsStore(real).WriteSetting(kApp, kSec, QStringLiteral("name1"), QStringLiteral("Ann"));
+    QVERIFY(QDir().mkpath(QFileInfo(file_).absolutePath()));
+    QVERIFY(QFile::link(QStringLiteral("../dotfiles/pagecrier.ini"), file_));
+
+    SettingsStore store(file_);
+    QCOMPARE(store.ReadSetting(kApp, kSec, QStringLiteral("name1"), QString()),
+             QStringLiteral("Ann"));
+    store.WriteSetting(kApp, kSec, QStringLiteral("url"), QStringLiteral("http://x/"));
+    QVERIFY(QFileInfo(file_).isSymLink());
+    QCOMPARE(SettingsStore(real).ReadSetting(kApp, kSec, QStringLiteral("url"), QString()),
+             QStringLiteral("http://x/"));
+    QCOMPARE(SettingsStore(real).ReadSetting(kApp, kSec, QStringLiteral("name1"), QString()),
+             QStringLiteral("Ann"));
 }
 
 void TestSettingsStore::writeCutShort_keepsOldFile()
