@@ -11,8 +11,9 @@ SSTab::SSTab(QWidget *parent) : QWidget(parent), tabBar_(new QTabBar(this))
     tabBar_->setDrawBase(false);
     tabBar_->setExpanding(false);
     tabBar_->setFocusPolicy(Qt::TabFocus);
-    setFocusPolicy(Qt::TabFocus);
-    setFocusProxy(tabBar_);
+    // The tab strip takes the focus for the control; the control itself
+    // holds no place of its own in the keyboard order.
+    setFocusPolicy(Qt::NoFocus);
     connect(tabBar_, &QTabBar::currentChanged, this, &SSTab::showCurrentPage);
 }
 

@@ -2,8 +2,10 @@
 
 #include "autocomplete.h"
 
+#include <QFocusEvent>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -51,6 +53,8 @@ protected:
 
 WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
 {
+    // The pane holds its place in the keyboard order and hands the focus on
+    // to the page inside.
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Web page"));
 }
@@ -93,7 +97,6 @@ void WebBrowser::ensureEngine()
     view_->setContextMenuPolicy(Qt::NoContextMenu);
     view_->setGeometry(rect());
     view_->show();
-    setFocusProxy(view_);
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("WebBrowser1Progress"));
@@ -102,6 +105,7 @@ void WebBrowser::ensureEngine()
     progress_->setMaximumHeight(4);
     progress_->setAccessibleName(QStringLiteral("Page loading"));
     progress_->hide();
+    connect(view_, &QWebEngineView::loadStarted, this, &WebBrowser::keepPageInKeyboardOrder);
     connect(view_, &QWebEngineView::loadStarted, progress_, [this] {
         progress_->setValue(0);
         progress_->show();
@@ -115,6 +119,25 @@ void WebBrowser::ensureEngine()
 
     if (hasPending_)
         loadPending();
+}
+
+void WebBrowser::keepPageInKeyboardOrder()
+{
+    // The engine makes the widget that shows the page when it first renders;
+    // put it right after the pane, so Tab and Shift+Tab reach the page where
+    // the pane stands.
+    QWidget *page = view_->focusProxy();
+    if (page && page != pageWidget_) {
+        pageWidget_ = page;
+        QWidget::setTabOrder(this, page);
+    }
+}
+
+void WebBrowser::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (view_)
+        view_->setFocus(event->reason());
 }
 
 void WebBrowser::loadPending()

@@ -40,13 +40,16 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     void loadPending();
+    void keepPageInKeyboardOrder();
 
     QWebEngineProfile *profile_ = nullptr;
     QWebEngineView *view_ = nullptr;
     QProgressBar *progress_ = nullptr;
+    QPointer<QWidget> pageWidget_;
     QUrl pending_;
     bool hasPending_ = false;
 };

@@ -1,0 +1,346 @@
+#include "engines.h"
+#include "form1.h"
+#include "gui_test_main.h"
+#include "local_server.h"
+#include "msgbox.h"
+#include "sstab.h"
+#include "webbrowser.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QWebEngineView>
+#include <QtTest>
+
+// The main window driven as a user would: mouse, keys, access letters, with
+// the engines' requests arriving at a local server.
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *home_ = nullptr;
+    LocalServer *server_ = nullptr;
+    Form1 *form_ = nullptr;
+
+    template <typename T = QWidget> T *control(const char *name) const
+    {
+        T *widget = form_->findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    WebBrowser *pane() const { return control<WebBrowser>("WebBrowser1"); }
+    SSTab *tabs() const { return control<SSTab>("SSTab1"); }
+
+    void clickTab(int index)
+    {
+        QTabBar *bar = tabs()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        QCOMPARE(tabs()->currentIndex(), index);
+    }
+
+    void fillFields(const QString &url, const QString &name, const QString &mail)
+    {
+        control<QLineEdit>("url")->setText(url);
+        control<QLineEdit>("name1")->setText(name);
+        control<QLineEdit>("mail")->setText(mail);
+    }
+
+    // The request line a browser sends for an engine's address.
+    QString expectedRequest(const char *button, const SiteDetails &site) const
+    {
+        const QString address = RequestAddress(*EngineForControl(QLatin1String(button)), site,
+                                               HostTable::AllAt(server_->host()));
+        return QStringLiteral("GET ") +
+               address.mid(QStringLiteral("http://").size() + server_->host().size()) +
+               QStringLiteral(" HTTP/1.1");
+    }
+
+    QList<QPushButton *> allButtons() const { return form_->findChildren<QPushButton *>(); }
+
+private slots:
+    void init()
+    {
+        home_ = new QTemporaryDir;
+        qputenv("XDG_CONFIG_HOME", home_->filePath(QStringLiteral("config")).toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home_->filePath(QStringLiteral("data")).toLocal8Bit());
+        msgbox::seam::Enable();
+        server_ = new LocalServer;
+        form_ = new Form1;
+        form_->setHosts(HostTable::AllAt(server_->host()));
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_));
+        QTRY_VERIFY(pane()->engineStarted());
+        QTRY_COMPARE(pane()->view()->url(), QUrl(QStringLiteral("about:blank")));
+    }
+
+    void cleanup()
+    {
+        delete form_;
+        delete server_;
+        delete home_;
+        form_ = nullptr;
+        msgbox::seam::Disable();
+    }
+
+    void startsOnFirstTab_withEmptyFieldsAndBlankPane()
+    {
+        QCOMPARE(form_->windowTitle(), QStringLiteral("Pagecrier"));
+        QCOMPARE(tabs()->currentIndex(), 0);
+        QCOMPARE(tabs()->tabBar()->tabText(0), QStringLiteral("Site Information"));
+        QCOMPARE(tabs()->tabBar()->tabText(1), QStringLiteral("Submit Site to..."));
+        QCOMPARE(tabs()->tabBar()->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(tabs()->tabBar()->font().pointSizeF(), 8.25);
+        for (const char *field : {"url", "name1", "mail"})
+            QVERIFY(control<QLineEdit>(field)->text().isEmpty());
+        QVERIFY(control("Frame1")->isVisible());
+        QVERIFY(!control("Frame2")->isVisible());
+        QCOMPARE(QApplication::focusWidget(), control("url"));
+        QCOMPARE(control<QLabel>("Label7")->text().size(), 156);
+        QCOMPARE(form_->centralWidget()->size(), QSize(679, 348));
+        QVERIFY(server_->requests().isEmpty());
+    }
+
+    void engineButtons_byMouse_sendExactRequestAndShowAnswer_data()
+    {
+        QTest::addColumn<QString>("button");
+        for (const Engine &e : Catalogue())
+            QTest::newRow(e.name) << QString::fromLatin1(e.control);
+    }
+
+    void engineButtons_byMouse_sendExactRequestAndShowAnswer()
+    {
+        QFETCH(QString, button);
+        const SiteDetails site{QStringLiteral("http://example.com/page.html"),
+                               QStringLiteral("Ann Lee"), QStringLiteral("me@example.com")};
+        fillFields(site.url, site.name1, site.mail);
+        clickTab(1);
+        QTest::mouseClick(control<QPushButton>(button.toLatin1().constData()), Qt::LeftButton);
+        QTRY_COMPARE(server_->requests(),
+                     QStringList{expectedRequest(button.toLatin1().constData(), site)});
+        QTRY_COMPARE(pane()->view()->title(), QStringLiteral("Answer 1"));
+        // A press changes none of the fields.
+        QCOMPARE(control<QLineEdit>("url")->text(), site.url);
+        QCOMPARE(control<QLineEdit>("mail")->text(), site.mail);
+    }
+
+    void hostileField_arrivesAsOneParameter()
+    {
+        const SiteDetails site{QStringLiteral("http://e.com/a b?x=1&y=2#top"), QString(),
+                               QString::fromUtf8("zoë+1@e.com")};
+        fillFields(site.url, site.name1, site.mail);
+        clickTab(1);
+        QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+        QTRY_COMPARE(server_->requests(), QStringList{expectedRequest("Command2", site)});
+        QCOMPARE(server_->requests().first(),
+                 QStringLiteral("GET /cgi-bin/spider_now.pl?query=http://e.com/a%20b?x%3D1%26y%3D2%"
+                                "23top&email=zo%C3%AB%2B1@e.com HTTP/1.1"));
+    }
+
+    void engineButtons_byUniqueAccessLetter_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("G") << int(Qt::Key_G) << "Command1";
+        QTest::newRow("A") << int(Qt::Key_A) << "Command3";
+        QTest::newRow("E") << int(Qt::Key_E) << "Command4";
+        QTest::newRow("M") << int(Qt::Key_M) << "Command5";
+        QTest::newRow("N") << int(Qt::Key_N) << "Command7";
+        QTest::newRow("S") << int(Qt::Key_S) << "Command8";
+        QTest::newRow("Z") << int(Qt::Key_Z) << "Command12";
+        QTest::newRow("I") << int(Qt::Key_I) << "Command13";
+        QTest::newRow("U") << int(Qt::Key_U) << "Command14";
+    }
+
+    void engineButtons_byUniqueAccessLetter()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        const SiteDetails site{QStringLiteral("http://example.com/"), QStringLiteral("Ann"),
+                               QStringLiteral("me@example.com")};
+        fillFields(site.url, site.name1, site.mail);
+        clickTab(1);
+        QTest::keyClick(form_, Qt::Key(key), Qt::AltModifier);
+        QTRY_COMPARE(server_->requests(),
+                     QStringList{expectedRequest(button.toLatin1().constData(), site)});
+    }
+
+    void sharedAccessLetter_movesFocusAndPressesNothing()
+    {
+        clickTab(1);
+        QTest::keyClick(form_, Qt::Key_L, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), control("Command2"));
+        QTest::keyClick(form_, Qt::Key_L, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), control("Command15"));
+        QTest::qWait(300);
+        QVERIFY(server_->requests().isEmpty());
+    }
+
+    void twoQuickPresses_leaveThePaneOnTheSecond()
+    {
+        fillFields(QStringLiteral("http://example.com/"), QString(), QStringLiteral("me@e.com"));
+        clickTab(1);
+        QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>("Command14"), Qt::LeftButton);
+        QTRY_VERIFY(!server_->requests().isEmpty() &&
+                    server_->requests().last().startsWith(
+                        QLatin1String("GET /cgi-bin/addurl.cgi?Email=me@e.com&URL=")));
+        QTRY_COMPARE(pane()->view()->url().path(), QStringLiteral("/cgi-bin/addurl.cgi"));
+        QTRY_VERIFY(pane()->view()->title().startsWith(QLatin1String("Answer")));
+        QCOMPARE(pane()->view()->url().path(), QStringLiteral("/cgi-bin/addurl.cgi"));
+    }
+
+    void enterAndEscInAField_pressNothing()
+    {
+        QList<QSignalSpy *> spies;
+        for (QPushButton *b : allButtons())
+            spies << new QSignalSpy(b, &QPushButton::clicked);
+        for (const char *field : {"url", "name1", "mail"}) {
+            control(field)->setFocus();
+            QTest::keyClicks(control(field), QStringLiteral("x"));
+            QTest::keyClick(control(field), Qt::Key_Return);
+            QTest::keyClick(control(field), Qt::Key_Enter);
+            QTest::keyClick(control(field), Qt::Key_Escape);
+        }
+        clickTab(1);
+        QTest::keyClick(tabs()->tabBar(), Qt::Key_Return);
+        QTest::keyClick(tabs()->tabBar(), Qt::Key_Escape);
+        QTest::qWait(300);
+        for (QSignalSpy *spy : spies)
+            QCOMPARE(spy->count(), 0);
+        qDeleteAll(spies);
+        QVERIFY(msgbox::seam::ShownSoFar().isEmpty());
+        QVERIFY(server_->requests().isEmpty());
+        QCOMPARE(control<QLineEdit>("url")->text(), QStringLiteral("x"));
+    }
+
+    void switchingTabs_showsFramesInTheSamePlace_andKeepsTexts()
+    {
+        fillFields(QStringLiteral("u"), QStringLiteral("n"), QStringLiteral("m"));
+        const QRect frame1 = control("Frame1")->geometry();
+        clickTab(1);
+        QVERIFY(control("Frame2")->isVisible());
+        QVERIFY(!control("Frame1")->isVisible());
+        QCOMPARE(control("Frame2")->geometry(), frame1);
+        QVERIFY(control("Command1")->geometry().bottom() < pane()->geometry().top());
+        // Keyboard: Ctrl+Tab from inside the tab control goes back.
+        control("Command1")->setFocus();
+        QTest::keyClick(control("Command1"), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs()->currentIndex(), 0);
+        QCOMPARE(control<QLineEdit>("url")->text(), QStringLiteral("u"));
+        QCOMPARE(control<QLineEdit>("name1")->text(), QStringLiteral("n"));
+        QCOMPARE(control<QLineEdit>("mail")->text(), QStringLiteral("m"));
+    }
+
+    void tabKey_followsTheDesignedKeyboardOrder()
+    {
+        auto walk = [](QWidget *start, int steps, Qt::KeyboardModifiers mods = {}) {
+            QStringList seen;
+            start->setFocus();
+            for (int i = 0; i < steps; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, mods);
+                seen << QApplication::focusWidget()->objectName();
+            }
+            return seen;
+        };
+        // Site Information: the fields, the tab strip, then the favorites
+        // buttons from right to left.
+        QCOMPARE(walk(control("url"), 7), QStringList({"name1", "mail", "SSTab1Tabs", "Command9",
+                                                       "Command10", "Command11", "url"}));
+        clickTab(1);
+        // Submit to: the engine buttons from What u Seek back to Google, then
+        // the last four.
+        QCOMPARE(walk(control("Command8"), 8),
+                 QStringList({"Command7", "Command6", "Command5", "Command4", "Command3",
+                              "Command2", "Command1", "Command12"}));
+        QCOMPARE(walk(control("Command12"), 3),
+                 QStringList({"Command13", "Command14", "Command15"}));
+        // The page in the browser pane comes right after the tab strip and
+        // right before What u Seek.
+        tabs()->tabBar()->setFocus();
+        QTest::keyClick(tabs()->tabBar(), Qt::Key_Tab);
+        QVERIFY(pane()->isAncestorOf(QApplication::focusWidget()));
+        control("Command8")->setFocus();
+        QTest::keyClick(control("Command8"), Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(pane()->isAncestorOf(QApplication::focusWidget()));
+    }
+
+    void menus_haveTheirCaptionsAndShortcuts()
+    {
+        const QList<QAction *> top = form_->menuBar()->actions();
+        QCOMPARE(top.size(), 3);
+        QCOMPARE(top[0]->text(), QStringLiteral("&File"));
+        QCOMPARE(top[1]->text(), QStringLiteral("&Tools"));
+        QCOMPARE(top[2]->text(), QStringLiteral("&Help"));
+        const QList<QAction *> file = top[0]->menu()->actions();
+        QCOMPARE(file.size(), 4);
+        QCOMPARE(file[0]->objectName(), QStringLiteral("mnuFileSave"));
+        QCOMPARE(file[0]->text(), QStringLiteral("&Save entries as Favorites"));
+        QCOMPARE(file[0]->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(file[1]->objectName(), QStringLiteral("mnuFileGet"));
+        QCOMPARE(file[1]->text(), QStringLiteral("&Get Favorites"));
+        QCOMPARE(file[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
+        QCOMPARE(file[2]->objectName(), QStringLiteral("asfsdf"));
+        QVERIFY(file[2]->isSeparator());
+        QCOMPARE(file[3]->objectName(), QStringLiteral("mnuFileExit"));
+        QCOMPARE(file[3]->text(), QStringLiteral("E&xit"));
+        const QList<QAction *> tools = top[1]->menu()->actions();
+        QCOMPARE(tools.size(), 1);
+        QCOMPARE(tools[0]->objectName(), QStringLiteral("mnuToolsOPtions"));
+        QCOMPARE(tools[0]->text(), QStringLiteral("&Options"));
+        const QList<QAction *> help = top[2]->menu()->actions();
+        QCOMPARE(help.size(), 1);
+        QCOMPARE(help[0]->objectName(), QStringLiteral("mnuHelpAbout"));
+        QCOMPARE(help[0]->text(), QStringLiteral("&About"));
+        for (QAction *a : file + tools + help) {
+            QVERIFY(a->isEnabled());
+            QVERIFY(a->isVisible());
+            QVERIFY(!a->isChecked());
+        }
+    }
+
+    void failingHandler_reportsAndKeepsTheWindow()
+    {
+        // A regular file where the settings folder should be: saving fails.
+        QFile blocker(home_->filePath(QStringLiteral("config/pagecrier")));
+        QDir().mkpath(home_->filePath(QStringLiteral("config")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        fillFields(QStringLiteral("http://example.com/"), QStringLiteral("Ann"),
+                   QStringLiteral("me@e.com"));
+        QTest::mouseClick(control<QPushButton>("Command11"), Qt::LeftButton);
+        const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("Pagecrier"));
+        QVERIFY2(shown[0].text.contains(QStringLiteral("Command11_Click")),
+                 qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains(home_->filePath(QStringLiteral("config/pagecrier"))),
+                 qPrintable(shown[0].text));
+        QVERIFY(form_->isVisible());
+        QCOMPARE(control<QLineEdit>("url")->text(), QStringLiteral("http://example.com/"));
+        QCOMPARE(control<QLineEdit>("name1")->text(), QStringLiteral("Ann"));
+        // The window still works.
+        clickTab(1);
+        QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton);
+        QTRY_COMPARE(server_->requests().size(), 1);
+    }
+
+    void fileExit_endsTheProgramClosingEveryWindow()
+    {
+        QWidget other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+        QAction *exit = form_->findChild<QAction *>(QStringLiteral("mnuFileExit"));
+        exit->trigger();
+        QVERIFY(!form_->isVisible());
+        QVERIFY(!other.isVisible());
+    }
+};
+
+PAGECRIER_GUI_TEST_MAIN(TestForm1)
+#include "tst_form1.moc"
