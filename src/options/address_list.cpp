@@ -28,9 +28,9 @@ void AddressList::Load()
 {
     entries_.clear();
     QFile file(path_);
-    if (file.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
-        return;
-    entries_ = Parse(file.readAll(), limit_);
+    if (file.size() <= kMaxFileSize && file.open(QIODevice::ReadOnly))
+        entries_ = Parse(file.readAll(), limit_);
+    index_ = QSet<QString>(entries_.cbegin(), entries_.cend());
 }
 
 bool AddressList::Remember(const QString &address)
@@ -40,8 +40,9 @@ bool AddressList::Remember(const QString &address)
     Load();
     entries_.removeAll(address);
     entries_.prepend(address);
+    index_.insert(address);
     while (entries_.size() > limit_)
-        entries_.removeLast();
+        index_.remove(entries_.takeLast());
     return Save();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,7 @@ public:
     bool Remember(const QString &address);
 
     const QStringList &entries() const { return entries_; }
+    bool contains(const QString &address) const { return index_.contains(address); }
     QString path() const { return path_; }
     int limit() const { return limit_; }
 
@@ -40,4 +42,5 @@ private:
     QString path_;
     int limit_;
     QStringList entries_;
+    QSet<QString> index_;
 };

@@ -23,6 +23,12 @@ std::unique_ptr<CompletionService> &ServiceSlot()
     return service;
 }
 
+int &ListLimit()
+{
+    static int limit = AddressList::kDefaultLimit;
+    return limit;
+}
+
 bool ServiceStarted()
 {
     return ServiceSlot() != nullptr;
@@ -32,7 +38,8 @@ CompletionService &Service()
 {
     std::unique_ptr<CompletionService> &slot = ServiceSlot();
     if (!slot)
-        slot = std::make_unique<CompletionService>();
+        slot =
+            std::make_unique<CompletionService>(CompletionService::DefaultDataDir(), ListLimit());
     return *slot;
 }
 
@@ -85,6 +92,11 @@ namespace seam {
 void ForgetState()
 {
     ServiceSlot().reset();
+}
+
+void SetListLimit(int limit)
+{
+    ListLimit() = limit > 0 ? limit : AddressList::kDefaultLimit;
 }
 
 } // namespace seam

@@ -27,6 +27,9 @@ namespace seam {
 // Drops what the service holds in memory, as at the end of the process; the
 // next use reads its lists from the data folder again.
 void ForgetState();
+// How many addresses each list keeps from the next start of the service on
+// (benchmarks fill the lists far beyond the usual bound).
+void SetListLimit(int limit);
 } // namespace seam
 
 } // namespace autocomplete

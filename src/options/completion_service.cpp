@@ -1,7 +1,6 @@
 #include "completion_service.h"
 
 #include <QDir>
-#include <QSet>
 #include <QUrl>
 
 CompletionService::CompletionService(const QString &dataDir, int limit)
@@ -25,18 +24,26 @@ QStringList CompletionService::Candidates(const QString &typed)
     QStringList result;
     if (typed.isEmpty())
         return result;
-    QSet<QString> seen;
-    const auto add = [&](const QStringList &from) {
-        for (const QString &candidate : from) {
-            if (candidate.startsWith(typed, Qt::CaseInsensitive) && !seen.contains(candidate)) {
-                seen.insert(candidate);
-                result.append(candidate);
-            }
-        }
-    };
-    add(typed_.entries());
-    add(visited_.entries());
-    add(paths_.Candidates(typed));
+    // Each list is free of duplicates in itself; an entry is left out when
+    // an earlier list has it.
+    for (const QString &address : typed_.entries()) {
+        if (result.size() >= kMaxCandidates)
+            return result;
+        if (address.startsWith(typed, Qt::CaseInsensitive))
+            result.append(address);
+    }
+    for (const QString &address : visited_.entries()) {
+        if (result.size() >= kMaxCandidates)
+            return result;
+        if (address.startsWith(typed, Qt::CaseInsensitive) && !typed_.contains(address))
+            result.append(address);
+    }
+    for (const QString &path : paths_.Candidates(typed, kMaxCandidates - result.size())) {
+        if (result.size() >= kMaxCandidates)
+            return result;
+        if (!typed_.contains(path) && !visited_.contains(path))
+            result.append(path);
+    }
     return result;
 }
 

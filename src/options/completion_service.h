@@ -20,10 +20,13 @@ public:
 
     static QString DefaultDataDir();
 
-    // The candidates for the text typed so far: everything whose beginning
-    // matches it, letter case ignored; typed addresses first, then visited
-    // ones (newest first each), then file-system paths. No duplicates; an
-    // empty text has none.
+    // A drop-down list longer than this helps nobody; typing on narrows it.
+    static constexpr int kMaxCandidates = 1000;
+
+    // The candidates for the text typed so far: what begins with it, letter
+    // case ignored; typed addresses first, then visited ones (newest first
+    // each), then file-system paths (by name). No duplicates, at most
+    // kMaxCandidates; an empty text has none.
     QStringList Candidates(const QString &typed);
 
     void RememberTyped(const QString &address);

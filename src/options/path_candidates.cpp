@@ -1,10 +1,12 @@
 #include "path_candidates.h"
 
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -13,6 +15,36 @@ namespace {
 constexpr qint64 kSettledMs = 3000;
 
 } // namespace
+
+// Reads the folder's entries straight from the directory: the kind of most
+// entries comes with the name, so only links and the odd file system need a
+// look at the entry itself.
+void PathCandidates::ReadFolder(const QString &folder, QList<Entry> *entries)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    DIR *dir = ::opendir(native.constData());
+    if (!dir)
+        return;
+    while (const dirent *item = ::readdir(dir)) {
+        const char *name = item->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        bool isDir = item->d_type == DT_DIR;
+        if (item->d_type == DT_LNK || item->d_type == DT_UNKNOWN) {
+            struct stat info;
+            const QByteArray path = native + '/' + name;
+            isDir = ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+        }
+        Entry entry;
+        entry.name = QFile::decodeName(name);
+        entry.hidden = name[0] == '.';
+        if (isDir)
+            entry.name += QLatin1Char('/');
+        entry.folded = entry.name.toCaseFolded();
+        entries->append(entry);
+    }
+    ::closedir(dir);
+}
 
 bool PathCandidates::SplitTyped(const QString &typed, Split *split)
 {
@@ -48,17 +80,20 @@ bool PathCandidates::SplitTyped(const QString &typed, Split *split)
     return true;
 }
 
-QStringList PathCandidates::Candidates(const QString &typed)
+QStringList PathCandidates::Candidates(const QString &typed, int limit)
 {
     Split split;
     if (!SplitTyped(typed, &split))
         return {};
     const bool showHidden = split.namePrefix.startsWith(QLatin1Char('.'));
     QStringList result;
+    const QString folded = split.namePrefix.toCaseFolded();
     for (const Entry &entry : Listing(split.localFolder)) {
+        if (result.size() >= limit)
+            break;
         if (entry.hidden && !showHidden)
             continue;
-        if (entry.name.startsWith(split.namePrefix, Qt::CaseInsensitive))
+        if (entry.folded.startsWith(folded))
             result.append(split.shownFolder + entry.name);
     }
     return result;
@@ -80,20 +115,9 @@ const QList<PathCandidates::Entry> &PathCandidates::Listing(const QString &folde
     if (!modified.isValid() || !info.isDir())
         return entries_;
 
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo entryInfo = it.fileInfo();
-        Entry entry;
-        entry.name = it.fileName();
-        entry.hidden = entry.name.startsWith(QLatin1Char('.'));
-        if (entryInfo.isDir())
-            entry.name += QLatin1Char('/');
-        entries_.append(entry);
-    }
+    ReadFolder(folder, &entries_);
     std::sort(entries_.begin(), entries_.end(), [](const Entry &a, const Entry &b) {
-        const int c = a.name.compare(b.name, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a.name < b.name;
+        return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
     });
     return entries_;
 }

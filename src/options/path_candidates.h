@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
+
 // File-system candidates for a typed text that looks like a local path:
 // "/...", "~/..." or a "file:" address. The folder part (up to the last "/")
 // is listed, and its entries whose names begin with the rest, letter case
@@ -17,7 +19,8 @@
 class PathCandidates
 {
 public:
-    QStringList Candidates(const QString &typed);
+    // At most limit of them, the first by name.
+    QStringList Candidates(const QString &typed, int limit = std::numeric_limits<int>::max());
 
     // How a typed text splits: the text to put before each entry name, the
     // local folder to list and the start of the names. False when the text
@@ -36,9 +39,11 @@ public:
 private:
     struct Entry
     {
-        QString name; // folders with a trailing "/"
+        QString name;   // folders with a trailing "/"
+        QString folded; // the name with letter case folded, for matching
         bool hidden = false;
     };
+    static void ReadFolder(const QString &folder, QList<Entry> *entries);
     const QList<Entry> &Listing(const QString &folder);
 
     QString folder_;
