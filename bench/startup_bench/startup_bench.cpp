@@ -1,0 +1,134 @@
+// Measures, in one of three modes:
+//   bare <launch-ns>   a bare Qt window: nanoseconds from launch to its first paint
+//   form1 <launch-ns>  the main window: nanoseconds from launch to its first paint
+//   submit <presses>   once the pane is ready, the time from an engine button
+//                      press to the request line at a local server, per press
+// <launch-ns> is CLOCK_REALTIME in nanoseconds taken by the script right
+// before it started this process. Each result is printed on one line.
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <ctime>
+
+#include "form1.h"
+#include "webbrowser.h"
+#include "webengine_setup.h"
+
+namespace {
+
+long long nowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+class FirstPaint : public QObject
+{
+public:
+    explicit FirstPaint(long long launch) : launch_(launch) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !done_) {
+            done_ = true;
+            const long long elapsed = nowNs() - launch_;
+            // Report once the paint has gone out.
+            QTimer::singleShot(0, [elapsed] {
+                std::printf("%lld\n", elapsed);
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    long long launch_;
+    bool done_ = false;
+};
+
+int submit(int presses)
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    long long pressedAt = 0;
+    QList<double> times;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+                const QByteArray data = socket->readAll();
+                if (data.startsWith("GET /addurl") && pressedAt) {
+                    times << (nowNs() - pressedAt) / 1e6;
+                    pressedAt = 0;
+                }
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+                socket->disconnectFromHost();
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+
+    Form1 form;
+    form.setHosts(HostTable::AllAt(QStringLiteral("127.0.0.1:%1").arg(server.serverPort())));
+    form.show();
+    auto *pane = form.findChild<WebBrowser *>(QStringLiteral("WebBrowser1"));
+    auto *google = form.findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto spin = [](auto condition) {
+        while (!condition())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    spin([&] { return pane->engineStarted(); });
+    spin([&] { return pane->view()->url() == QUrl(QStringLiteral("about:blank")); });
+    for (int i = 0; i < presses; ++i) {
+        const int before = times.size();
+        pressedAt = nowNs();
+        google->click();
+        spin([&] { return times.size() > before; });
+        // Let the answer load before the next press.
+        spin([&] { return pane->view()->url().path() == QLatin1String("/addurl"); });
+        QCoreApplication::processEvents();
+    }
+    for (double t : times)
+        std::printf("%.3f\n", t);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s bare|form1 <launch-ns> | submit <presses>\n", argv[0]);
+        return 2;
+    }
+    const QByteArray mode = argv[1];
+    const long long arg = std::atoll(argv[2]);
+    if (mode != "bare")
+        PrepareWebEngine();
+    QApplication app(argc, argv);
+    if (mode == "submit")
+        return submit(static_cast<int>(arg));
+
+    FirstPaint watcher(arg);
+    if (mode == "bare") {
+        QWidget window;
+        window.resize(679, 370);
+        window.installEventFilter(&watcher);
+        window.show();
+        return QApplication::exec();
+    }
+    auto *form1 = new Form1;
+    form1->centralWidget()->installEventFilter(&watcher);
+    form1->show();
+    const int rc = QApplication::exec();
+    delete form1;
+    return rc;
+}
