@@ -1,0 +1,264 @@
+// Screen readers and keyboard users: every control that can take the focus
+// has a name to speak, and the Tab key reaches every control of the three
+// windows.
+
+#include "form1.h"
+#include "form2.h"
+#include "frmabout.h"
+#include "test_env.h"
+#include "webbrowser.h"
+#include "webengine_setup.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QPointer>
+#include <QTabBar>
+#include <QtTest>
+
+#include <algorithm>
+
+namespace {
+
+// "Form1/Form1Client/SSTab1/Frame1/url (QLineEdit)"
+QString Describe(const QWidget *w)
+{
+    QStringList path;
+    for (const QWidget *p = w; p; p = p->parentWidget()) {
+        path.prepend(p->objectName().isEmpty() ? QStringLiteral("<%1>").arg(QString::fromLatin1(
+                                                     p->metaObject()->className()))
+                                               : p->objectName());
+        if (p->isWindow())
+            break;
+    }
+    return QStringLiteral("%1 (%2)").arg(path.join(QLatin1Char('/')),
+                                         QString::fromLatin1(w->metaObject()->className()));
+}
+
+// Every widget of the window that can take the focus, shown or not, whose
+// accessible name is empty.
+QStringList UnnamedFocusableControls(QWidget *window)
+{
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    QStringList unnamed;
+    for (QWidget *w : widgets) {
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        const QString name = iface ? iface->text(QAccessible::Name).trimmed() : QString();
+        if (name.isEmpty())
+            unnamed << Describe(w);
+    }
+    return unnamed;
+}
+
+// The widgets of window the Tab key should stop at right now: shown,
+// enabled, taking the focus by Tab, and not handing it on to a proxy.
+QSet<QWidget *> TabStops(QWidget *window)
+{
+    QSet<QWidget *> stops;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->window() == window && w->isVisible() && w->isEnabled() &&
+            (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            stops.insert(w);
+    }
+    return stops;
+}
+
+// Presses Tab from the focused control until the focus has gone once round
+// (or has stopped moving) and returns every widget that held it. The web
+// engine passes the focus on asynchronously, so each press waits for the
+// focus to move.
+QSet<QWidget *> TabRound(QWidget *window)
+{
+    QSet<QWidget *> visited;
+    const int limit = 3 * int(TabStops(window).size()) + 4;
+    QWidget *start = QApplication::focusWidget();
+    for (int i = 0; i < limit; ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        if (!focused || focused->window() != window)
+            break;
+        visited.insert(focused);
+        QTest::keyClick(focused, Qt::Key_Tab);
+        if (!QTest::qWaitFor([focused] { return QApplication::focusWidget() != focused; }, 5000))
+            break; // stuck: the rest stays unvisited and is reported
+        if (QApplication::focusWidget() == start)
+            break;
+    }
+    return visited;
+}
+
+QStringList Unreached(QWidget *window, const QSet<QWidget *> &visited)
+{
+    QStringList missed;
+    const QSet<QWidget *> stops = TabStops(window);
+    for (QWidget *w : stops) {
+        // A control that hands the focus on to a part of itself (the
+        // browser pane to its page) is reached when that part is.
+        const bool reached = std::any_of(visited.cbegin(), visited.cend(),
+                                         [w](QWidget *v) { return v == w || w->isAncestorOf(v); });
+        if (!reached)
+            missed << Describe(w);
+    }
+    missed.sort();
+    return missed;
+}
+
+// Gives the focus to the first Tab stop of the window's focus chain when no
+// control of the window holds it yet.
+void FocusFirstControl(QWidget *window)
+{
+    if (QApplication::focusWidget() && QApplication::focusWidget()->window() == window)
+        return;
+    const QSet<QWidget *> stops = TabStops(window);
+    for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+        if (stops.contains(w)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+bool ShowAndActivate(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}
+
+} // namespace
+
+class AccessibilityTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void mainWindow_everyFocusableControlHasAName();
+    void optionsDialog_everyFocusableControlHasAName();
+    void aboutBox_everyFocusableControlHasAName();
+
+    void mainWindow_tabReachesEveryControlOnBothTabs();
+    void optionsDialog_tabReachesEveryControl();
+    void aboutBox_tabReachesEveryControl();
+
+private:
+    QPointer<Form1> form1_;
+};
+
+void AccessibilityTest::init()
+{
+    form1_ = new Form1;
+    form1_->setAttribute(Qt::WA_DeleteOnClose);
+    QVERIFY(ShowAndActivate(form1_));
+    // The browser pane's own controls exist once its engine runs; the
+    // window starts it after its first paint.
+    auto *pane = form1_->findChild<WebBrowser *>(QStringLiteral("WebBrowser1"));
+    QVERIFY(pane);
+    pane->ensureEngine();
+    QVERIFY(pane->engineStarted());
+}
+
+void AccessibilityTest::cleanup()
+{
+    if (Form2 *options = Form2::Instance())
+        options->close();
+    if (frmAbout *about = frmAbout::Instance())
+        about->close();
+    delete form1_.data();
+    QTRY_VERIFY(!Form2::Instance() && !frmAbout::Instance());
+}
+
+void AccessibilityTest::mainWindow_everyFocusableControlHasAName()
+{
+    const QStringList unnamed = UnnamedFocusableControls(form1_);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("without an accessible name:\n  ") +
+                                           unnamed.join(QStringLiteral("\n  "))));
+}
+
+void AccessibilityTest::optionsDialog_everyFocusableControlHasAName()
+{
+    Form2 *options = Form2::Open(form1_);
+    QVERIFY(options);
+    const QStringList unnamed = UnnamedFocusableControls(options);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("without an accessible name:\n  ") +
+                                           unnamed.join(QStringLiteral("\n  "))));
+}
+
+void AccessibilityTest::aboutBox_everyFocusableControlHasAName()
+{
+    frmAbout *about = frmAbout::Open();
+    QVERIFY(about);
+    const QStringList unnamed = UnnamedFocusableControls(about);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("without an accessible name:\n  ") +
+                                           unnamed.join(QStringLiteral("\n  "))));
+}
+
+void AccessibilityTest::mainWindow_tabReachesEveryControlOnBothTabs()
+{
+    auto *tabs = form1_->findChild<QTabBar *>(QStringLiteral("SSTab1Tabs"));
+    QVERIFY(tabs);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QTRY_VERIFY(QApplication::focusWidget() &&
+                QApplication::focusWidget()->window() == form1_.data());
+
+    QStringList missed = Unreached(form1_, TabRound(form1_));
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches, first tab:\n  ") +
+                                          missed.join(QStringLiteral("\n  "))));
+
+    // To the second tab by keyboard alone: Tab to the tab strip, then Right.
+    for (int i = 0; i < 40 && QApplication::focusWidget() != tabs; ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        QTest::keyClick(focused, Qt::Key_Tab);
+        if (!QTest::qWaitFor([focused] { return QApplication::focusWidget() != focused; }, 5000))
+            break;
+    }
+    QCOMPARE(QApplication::focusWidget(), tabs);
+    QTest::keyClick(tabs, Qt::Key_Right);
+    QCOMPARE(tabs->currentIndex(), 1);
+
+    missed = Unreached(form1_, TabRound(form1_));
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches, second tab:\n  ") +
+                                          missed.join(QStringLiteral("\n  "))));
+}
+
+void AccessibilityTest::optionsDialog_tabReachesEveryControl()
+{
+    Form2 *options = Form2::Open(form1_);
+    QVERIFY(options);
+    QVERIFY(ShowAndActivate(options));
+    FocusFirstControl(options);
+    QVERIFY2(QApplication::focusWidget() && QApplication::focusWidget()->window() == options,
+             "no control of the Options dialog takes the focus");
+    const QStringList missed = Unreached(options, TabRound(options));
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches:\n  ") +
+                                          missed.join(QStringLiteral("\n  "))));
+}
+
+void AccessibilityTest::aboutBox_tabReachesEveryControl()
+{
+    frmAbout *about = frmAbout::Open();
+    QVERIFY(about);
+    QVERIFY(ShowAndActivate(about));
+    FocusFirstControl(about);
+    QVERIFY2(QApplication::focusWidget() && QApplication::focusWidget()->window() == about,
+             "no control of the About box takes the focus");
+    const QStringList missed = Unreached(about, TabRound(about));
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches:\n  ") +
+                                          missed.join(QStringLiteral("\n  "))));
+}
+
+int main(int argc, char *argv[])
+{
+    const auto userDirs = UseScratchUserDirs();
+    PrepareWebEngine();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pagecrier"));
+    AccessibilityTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_accessibility.moc"
