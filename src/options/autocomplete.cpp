@@ -29,9 +29,13 @@ int &ListLimit()
     return limit;
 }
 
-bool ServiceStarted()
+// Fields that have completion now. The service lives while there is one:
+// when the last goes (the window that held it closed), what it keeps in
+// memory goes with it.
+int &AttachedFields()
 {
-    return ServiceSlot() != nullptr;
+    static int count = 0;
+    return count;
 }
 
 CompletionService &Service()
@@ -50,6 +54,11 @@ void MakeAutoComplete(QLineEdit *field)
     if (!field || HasAutoComplete(field))
         return;
     Service();
+    ++AttachedFields();
+    QObject::connect(field, &QObject::destroyed, [] {
+        if (--AttachedFields() == 0)
+            ServiceSlot().reset();
+    });
 
     auto *model = new QStringListModel(field);
     auto *completer = new QCompleter(model, field);
@@ -83,7 +92,7 @@ void NoteAddressSent(QLineEdit *field)
 
 void NoteAddressVisited(const QUrl &url)
 {
-    if (ServiceStarted())
+    if (AttachedFields() > 0)
         Service().RememberVisited(url);
 }
 

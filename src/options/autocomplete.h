@@ -17,7 +17,8 @@ void NoteAddressSent(QLineEdit *field);
 
 // The browser pane arrived at url (http and https only are remembered).
 // Nothing is remembered while no field has completion: with the option off
-// the program keeps no lists.
+// the program keeps no lists. The service lives while a field has
+// completion and reads its lists when it starts.
 void NoteAddressVisited(const QUrl &url);
 
 // Whether field has the completion that MakeAutoComplete attaches.

@@ -76,6 +76,7 @@ private slots:
     // The service.
     void candidates_typedThenVisitedThenPaths();
     void candidates_emptyTextHasNone();
+    void candidates_stopAtTheMaximum();
     void visited_onlyWebAddressesAreKept();
     void dataFolder_followsXdgDataHome();
 
@@ -86,6 +87,7 @@ private slots:
     void field_choosingACandidateFillsTheField();
     void field_withoutCompletionRemembersNothing();
     void field_attachingTwiceKeepsOneCompleter();
+    void field_lastFieldGoneEndsRemembering();
 
 private:
     QLineEdit *NewField();
@@ -362,6 +364,33 @@ void AddressCompletionTest::candidates_emptyTextHasNone()
     QCOMPARE(service.Candidates(QString()), QStringList());
 }
 
+void AddressCompletionTest::candidates_stopAtTheMaximum()
+{
+    const QString root = files_->path();
+    for (int i = 0; i < 30; ++i)
+        Touch(root + QStringLiteral("/f%1").arg(i, 2, 10, QLatin1Char('0')));
+    const int limit = CompletionService::kMaxCandidates;
+    QStringList typed;
+    for (int i = 0; i < limit - 10; ++i)
+        typed.prepend(QStringLiteral("/t%1").arg(i));
+    {
+        QFile file(data_->filePath(QStringLiteral("typed-addresses.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(AddressList::Serialize(typed));
+    }
+    CompletionService service(data_->path(), limit + 10);
+    QCOMPARE(service.typed().entries(), typed);
+    const QStringList candidates = service.Candidates(QStringLiteral("/"));
+    QCOMPARE(candidates.size(), limit);
+    // The typed ones first, then the first few of the paths typed before.
+    QCOMPARE(candidates.mid(0, limit - 10), typed);
+    QVERIFY(!candidates.contains(root + QStringLiteral("/f00")));
+
+    const QStringList paths = service.Candidates(root + QStringLiteral("/f"));
+    QCOMPARE(paths.size(), 30);
+    QCOMPARE(paths.first(), root + QStringLiteral("/f00"));
+}
+
 void AddressCompletionTest::visited_onlyWebAddressesAreKept()
 {
     CompletionService service(data_->path());
@@ -499,6 +528,33 @@ void AddressCompletionTest::field_attachingTwiceKeepsOneCompleter()
     autocomplete::MakeAutoComplete(field);
     QCOMPARE(field->completer(), completer);
     autocomplete::MakeAutoComplete(nullptr);
+}
+
+void AddressCompletionTest::field_lastFieldGoneEndsRemembering()
+{
+    const QString visitedFile = data_->path() + QStringLiteral("/pagecrier/visited-addresses.json");
+    QLineEdit *first = NewField();
+    QLineEdit *second = NewField();
+    autocomplete::MakeAutoComplete(first);
+    autocomplete::MakeAutoComplete(second);
+    delete first;
+    fields_.removeAll(first);
+    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://one.example/")));
+    QVERIFY(QFile::exists(visitedFile));
+    QVERIFY(QFile::remove(visitedFile));
+
+    delete second;
+    fields_.removeAll(second);
+    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://two.example/")));
+    QVERIFY(!QFile::exists(visitedFile));
+
+    // A new field starts the service again, with what the folder holds.
+    QLineEdit *again = NewField();
+    autocomplete::MakeAutoComplete(again);
+    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://three.example/")));
+    Type(again, QStringLiteral("http://"));
+    QTRY_VERIFY(again->completer()->popup()->isVisible());
+    QCOMPARE(Shown(again->completer()), QStringList{QStringLiteral("http://three.example/")});
 }
 
 QTEST_MAIN(AddressCompletionTest)
