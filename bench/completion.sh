@@ -4,7 +4,7 @@
 # Exit status 1 when a keystroke took longer than 50 ms.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PAGECRIER_BENCH_BUILD_DIR:-$root/build-bench}
+build=${PAGECRIER_BENCH_BUILD_DIR:-$root/build-bench-completion}
 export CCACHE_BASEDIR=$root
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root/bench/completion_bench" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
