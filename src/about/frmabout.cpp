@@ -208,6 +208,12 @@ void frmAbout::StartSysInfo()
                           }));
 }
 
+bool frmAbout::GetKeyValue(const sysinfo::RegHandle &KeyRoot, const std::string &KeyName,
+                           const std::string &SubKeyRef, std::string &KeyVal)
+{
+    return sysinfo::GetKeyValue(sysinfo::NativeRegistry(), KeyRoot, KeyName, SubKeyRef, KeyVal);
+}
+
 void frmAbout::keyPressEvent(QKeyEvent *event)
 {
     // Esc presses OK, the cancel button, rather than rejecting the dialog.

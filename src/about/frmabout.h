@@ -1,6 +1,10 @@
 #pragma once
 
+#include "registry.h"
+
 #include <QDialog>
+
+#include <string>
 
 class QFrame;
 class QLabel;
@@ -24,8 +28,11 @@ public:
     void cmdOK_Click();
     void cmdSysInfo_Click();
 
-    // The launcher of the platform's system information tool.
+    // The launcher of the platform's system information tool, and the
+    // registry read it uses, on this build's registry.
     static void StartSysInfo();
+    static bool GetKeyValue(const sysinfo::RegHandle &KeyRoot, const std::string &KeyName,
+                            const std::string &SubKeyRef, std::string &KeyVal);
 
     // Controls, named as designed.
     QPushButton *cmdOK = nullptr;

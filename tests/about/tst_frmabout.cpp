@@ -18,6 +18,7 @@ class FrmAboutTest : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir config_;
     QTemporaryDir *dir_ = nullptr;
     QByteArray savedPath_;
 
@@ -44,7 +45,8 @@ private:
 private slots:
     void initTestCase()
     {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(QDir::tempPath() + "/pagecrier-no-config"));
+        QVERIFY(config_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
         msgbox::seam::Enable();
     }
 
@@ -133,6 +135,8 @@ private slots:
         QVERIFY(box->windowFlags().testFlag(Qt::WindowCloseButtonHint));
         QVERIFY(!box->isModal());
         QVERIFY(!box->parentWidget());
+        // Keeps the program running while it is open, like any window.
+        QVERIFY(box->testAttribute(Qt::WA_QuitOnClose));
 
         QCOMPARE(box->cmdOK->geometry(), QRect(283, 175, 84, 23));
         QCOMPARE(box->picIcon->geometry(), QRect(16, 16, 36, 36));
@@ -235,6 +239,20 @@ private slots:
         tool.Release();
         QTRY_VERIFY_WITH_TIMEOUT(tool.HasRun(), 30000);
         QCOMPARE(tool.Report().value(1), QStringLiteral("0"));
+    }
+
+    void getKeyValue_readsThisBuildsRegistry()
+    {
+        std::string value = "before";
+        QVERIFY(!frmAbout::GetKeyValue(sysinfo::kHkeyLocalMachine,
+                                       "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
+                                       value));
+        QCOMPARE(value, std::string());
+
+        const WaitingTool tool = WaitingTool::Create(dir_->filePath(QStringLiteral("hardinfo")));
+        QVERIFY(frmAbout::GetKeyValue(sysinfo::kHkeyLocalMachine,
+                                      "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
+        QCOMPARE(QString::fromStdString(value), tool.path);
     }
 
     void openAgainAfterClosing_loadsAfresh()

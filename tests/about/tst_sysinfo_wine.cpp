@@ -175,7 +175,16 @@ private slots:
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert(QStringLiteral("WINEPREFIX"), prefixDir_.filePath(QStringLiteral("prefix")));
         env_.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
-        env_.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+        // No menu entries or file associations for the user's desktop, and a
+        // home of its own, so nothing outside the temporary folder changes.
+        env_.insert(QStringLiteral("WINEDLLOVERRIDES"),
+                    QStringLiteral("mscoree,mshtml=;winemenubuilder.exe=d"));
+        const QString home = prefixDir_.filePath(QStringLiteral("home"));
+        QVERIFY(QDir().mkpath(home));
+        env_.insert(QStringLiteral("HOME"), home);
+        env_.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+        env_.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+        env_.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
         env_.insert(QStringLiteral("WINEARCH"), QStringLiteral("win64"));
         env_.remove(QStringLiteral("DISPLAY"));
         env_.remove(QStringLiteral("WAYLAND_DISPLAY"));
