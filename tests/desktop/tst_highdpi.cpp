@@ -1,8 +1,8 @@
 // The windows at screen scale factors 1, 1.5 and 2. Qt scales logical
 // pixels, so every control must keep the same logical geometry as at scale
 // 1 (the proportions of the designed twips layout), nothing may overlap or
-// stick out of its container, and the window icon must have a source sharp
-// enough for the scale.
+// stick out of its container, and the window icon and the pictures must have
+// sources sharp enough for the scale.
 //
 // The program runs itself once per scale factor (QT_SCALE_FACTOR is read
 // when the application starts) with --dump-layout, which opens the three
@@ -81,6 +81,15 @@ QJsonObject DumpWindow(QWidget *window)
         } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
             text = Plain(button->text());
             room = w->width() - 2 * w->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w);
+        }
+        // A picture: the device pixels behind it and the logical width it
+        // is drawn at (the label's when stretched, else its own).
+        if (auto *picture = qobject_cast<QLabel *>(w); picture && !picture->pixmap().isNull()) {
+            const QPixmap pixmap = picture->pixmap();
+            c[QStringLiteral("pictureDevicePixels")] = pixmap.width();
+            c[QStringLiteral("pictureLogicalWidth")] =
+                picture->hasScaledContents() ? picture->width()
+                                             : pixmap.width() / pixmap.devicePixelRatio();
         }
         if (!text.isEmpty()) {
             auto *label = qobject_cast<QLabel *>(w);
@@ -177,6 +186,8 @@ private slots:
     void captions_fitAsAtScaleOne();
     void windowIcon_hasPixelsForTheScale_data();
     void windowIcon_hasPixelsForTheScale();
+    void pictures_havePixelsForTheScale_data();
+    void pictures_havePixelsForTheScale();
 
 private:
     void scaleAndWindowRows();
@@ -372,6 +383,35 @@ void HighDpiTest::windowIcon_hasPixelsForTheScale()
     QVERIFY2(pixels >= needed,
              qPrintable(
                  QStringLiteral("the window icon gives %1 pixels for %2").arg(pixels).arg(needed)));
+}
+
+void HighDpiTest::pictures_havePixelsForTheScale_data()
+{
+    scaleAndWindowRows();
+}
+
+void HighDpiTest::pictures_havePixelsForTheScale()
+{
+    QFETCH(QString, scale);
+    QFETCH(QString, windowName);
+    // A picture drawn at a logical width needs width x scale device pixels
+    // behind it, or it is blown up and blurred.
+    const QString key = QStringLiteral("pictureDevicePixels");
+    QStringList blurred;
+    for (const QJsonObject &c : ControlsByName(window(scale, windowName))) {
+        if (!c.contains(key))
+            continue;
+        const int needed =
+            qCeil(c.value(QStringLiteral("pictureLogicalWidth")).toDouble() * scale.toDouble());
+        const int pixels = c.value(key).toInt();
+        if (pixels < needed)
+            blurred << QStringLiteral("%1 (%2 pixels for %3)")
+                           .arg(c.value(QStringLiteral("name")).toString())
+                           .arg(pixels)
+                           .arg(needed);
+    }
+    QVERIFY2(blurred.isEmpty(), qPrintable(QStringLiteral("pictures blown up: ") +
+                                           blurred.join(QStringLiteral(", "))));
 }
 
 int main(int argc, char *argv[])
