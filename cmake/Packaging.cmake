@@ -30,6 +30,19 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, fon
 # Native Wayland windows; without it Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
+# Without dpkg-shlibdeps CPack quietly keeps only the list above, and the
+# package would not pull in Qt; stop instead (checked when cpack runs).
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/PagecrierCPackChecks.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} [=[
+if(CPACK_GENERATOR STREQUAL "DEB")
+    find_program(PAGECRIER_DPKG_SHLIBDEPS dpkg-shlibdeps)
+    if(NOT PAGECRIER_DPKG_SHLIBDEPS)
+        message(FATAL_ERROR "dpkg-shlibdeps not found (package dpkg-dev): without it "
+                            "the .deb would not declare the Qt libraries it needs")
+    endif()
+endif()
+]=])
+
 set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/" "/\\\\.cache/")
 
