@@ -1,9 +1,9 @@
+#include "appicon.h"
 #include "form1.h"
 #include "identity.h"
 #include "webengine_setup.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QString::fromLatin1(identity::kTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(identity::kVersion));
     QApplication::setDesktopFileName(QString::fromLatin1(identity::kDesktopId));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pagecrier-32.png")));
+    QApplication::setWindowIcon(AppIcon());
 
     auto *form1 = new Form1;
     form1->setAttribute(Qt::WA_DeleteOnClose);

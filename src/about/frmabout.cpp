@@ -1,5 +1,6 @@
 #include "frmabout.h"
 
+#include "appicon.h"
 #include "failure.h"
 #include "identity.h"
 #include "msgbox.h"
@@ -37,14 +38,6 @@ QPointer<frmAbout> &OpenBox()
 {
     static QPointer<frmAbout> box;
     return box;
-}
-
-QIcon ApplicationIcon()
-{
-    const QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull() && !icon.availableSizes().isEmpty())
-        return icon;
-    return QIcon(QStringLiteral(":/icons/pagecrier-32.png"));
 }
 
 QLabel *MakeLabel(QWidget *parent, const char *name, const QRect &geometry, bool black)
@@ -115,7 +108,7 @@ frmAbout::frmAbout()
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setSizeGripEnabled(false);
-    setWindowIcon(ApplicationIcon());
+    setWindowIcon(AppIcon());
     // Where the window system lets a program place its windows, the client
     // area opens at its designed place.
     setGeometry(kClientArea);
@@ -130,7 +123,7 @@ frmAbout::frmAbout()
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(TwipsRect(240, 240, 540, 540));
     picIcon->setAlignment(Qt::AlignCenter);
-    picIcon->setPixmap(ApplicationIcon().pixmap(32, 32));
+    picIcon->setPixmap(AppIcon().pixmap(32, 32));
 
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));

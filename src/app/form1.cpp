@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "appicon.h"
 #include "autocomplete.h"
 #include "failure.h"
 #include "form2.h"
@@ -26,8 +27,8 @@
 
 namespace {
 
-const char kIconResource[] = ":/icons/pagecrier-32.png";
 const char kPictureResource[] = ":/images/banner.jpg";
+const char kPicture2xResource[] = ":/images/banner@2x.jpg";
 
 QString S(const char *text)
 {
@@ -50,7 +51,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(S(identity::kTitle));
-    setWindowIcon(QIcon(S(kIconResource)));
+    setWindowIcon(AppIcon());
 
     client_ = new QWidget(this);
     client_->setObjectName(QStringLiteral("Form1Client"));
@@ -158,7 +159,11 @@ void Form1::buildControls()
         }
         case ControlRow::Picture: {
             auto *picture = new QLabel(container);
-            picture->setPixmap(QPixmap(S(kPictureResource)));
+            // The 500 x 100 picture; a screen that scales gets the rendering
+            // made for twice the size.
+            QPixmap art(S(devicePixelRatioF() > 1 ? kPicture2xResource : kPictureResource));
+            art.setDevicePixelRatio(art.width() / 500.0);
+            picture->setPixmap(art);
             picture->setScaledContents(false);
             picture->setAccessibleName(QStringLiteral("Pagecrier"));
             widget = picture;

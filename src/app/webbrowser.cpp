@@ -93,6 +93,7 @@ void WebBrowser::ensureEngine()
 
     view_ = new QWebEngineView(this);
     view_->setObjectName(QStringLiteral("WebBrowser1View"));
+    view_->setAccessibleName(accessibleName());
     view_->setPage(new PanePage(profile_, view_));
     view_->setContextMenuPolicy(Qt::NoContextMenu);
     view_->setGeometry(rect());
@@ -129,6 +130,7 @@ void WebBrowser::keepPageInKeyboardOrder()
     QWidget *page = view_->focusProxy();
     if (page && page != pageWidget_) {
         pageWidget_ = page;
+        page->setAccessibleName(accessibleName());
         QWidget::setTabOrder(this, page);
     }
 }

@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "appicon.h"
 #include "failure.h"
 #include "keys.h"
 #include "settings_store.h"
@@ -106,6 +107,7 @@ Form2::Form2() : QWidget(nullptr)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Options"));
+    setWindowIcon(AppIcon());
     setFixedSize(FromTwips(0, 0, 5520, 1545).size());
 
     // Created in tab order.
