@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTabBar>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include <algorithm>
@@ -153,13 +154,17 @@ void AccessibilityTest::init()
 {
     form1_ = new Form1;
     form1_->setAttribute(Qt::WA_DeleteOnClose);
-    QVERIFY(ShowAndActivate(form1_));
-    // The browser pane's own controls exist once its engine runs; the
-    // window starts it after its first paint.
+    // The browser pane's own controls exist once its engine runs and shows
+    // its first page (the load handler's "about:blank"). Start the engine
+    // now, before the window's first paint would, so no signal is missed.
     auto *pane = form1_->findChild<WebBrowser *>(QStringLiteral("WebBrowser1"));
     QVERIFY(pane);
     pane->ensureEngine();
     QVERIFY(pane->engineStarted());
+    QSignalSpy loaded(pane->view(), &QWebEngineView::loadFinished);
+
+    QVERIFY(ShowAndActivate(form1_));
+    QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && pane->view()->focusProxy(), 20000);
 }
 
 void AccessibilityTest::cleanup()
