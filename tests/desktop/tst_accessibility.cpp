@@ -11,6 +11,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QTabBar>
 #include <QWebEngineView>
@@ -53,14 +54,18 @@ QStringList UnnamedFocusableControls(QWidget *window)
     return unnamed;
 }
 
-// The widgets of window the Tab key should stop at right now: shown,
-// enabled, taking the focus by Tab, and not handing it on to a proxy.
+// The widgets of window the Tab key should stop at right now: every shown,
+// enabled control that can take the focus at all (a control that takes it
+// only from the mouse is out of the keyboard's reach, a fault) and does not
+// hand it on to a proxy. A label is static text, not a control: it counts
+// only when it asks for the Tab key itself (keyboard-reachable links).
 QSet<QWidget *> TabStops(QWidget *window)
 {
     QSet<QWidget *> stops;
     for (QWidget *w : window->findChildren<QWidget *>()) {
         if (w->window() == window && w->isVisible() && w->isEnabled() &&
-            (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            w->focusPolicy() != Qt::NoFocus && !w->focusProxy() &&
+            !(qobject_cast<QLabel *>(w) && !(w->focusPolicy() & Qt::TabFocus)))
             stops.insert(w);
     }
     return stops;
