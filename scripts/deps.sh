@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make ccache pkg-config
+    # packaging: cpack's .deb generator reads library dependencies with dpkg-shlibdeps
+    dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
     # run: the web engine's helper process, its resources and fonts
     libqt6webenginecore6-bin qt6-qpa-plugins fonts-liberation

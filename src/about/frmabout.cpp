@@ -2,6 +2,7 @@
 
 #include "appicon.h"
 #include "failure.h"
+#include "fit_text.h"
 #include "identity.h"
 #include "msgbox.h"
 #include "sysinfo_launcher.h"
@@ -142,6 +143,7 @@ frmAbout::frmAbout()
     Line1[1] = MakeLine(this, 1, QColor(128, 128, 128), QRect(6, 163, 371, 1));
     Line1[0] = MakeLine(this, 0, QColor(255, 255, 255), QRect(7, 164, 370, 2));
 
+    FitTextToBoxes({cmdOK, cmdSysInfo});
     setTabOrder(cmdOK, cmdSysInfo);
 
     connect(cmdOK, &QPushButton::clicked, this,

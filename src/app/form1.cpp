@@ -3,6 +3,7 @@
 #include "appicon.h"
 #include "autocomplete.h"
 #include "failure.h"
+#include "fit_text.h"
 #include "form2.h"
 #include "frmabout.h"
 #include "identity.h"
@@ -187,12 +188,19 @@ void Form1::buildControls()
     // Each field is named by its label, for screen readers.
     const std::pair<const char *, const char *> buddies[] = {
         {"Label2", "url"}, {"Label5", "name1"}, {"Label6", "mail"}};
+    QList<QWidget *> fieldLabels;
     for (const auto &[labelName, fieldName] : buddies) {
         auto *label = qobject_cast<QLabel *>(controls_.value(S(labelName)));
         QWidget *field = controls_.value(S(fieldName));
         label->setBuddy(field);
         field->setAccessibleName(label->text().chopped(1));
+        fieldLabels << label;
     }
+    FitTextToBoxes(fieldLabels);
+    QList<QWidget *> engineButtons;
+    for (const Engine &engine : Catalogue())
+        engineButtons << controls_.value(S(engine.control));
+    FitTextToBoxes(engineButtons);
 
     // The keyboard order of the design; labels and frames keep their numbers
     // but never take the focus.

@@ -2,6 +2,7 @@
 
 #include "appicon.h"
 #include "failure.h"
+#include "fit_text.h"
 #include "keys.h"
 #include "settings_store.h"
 
@@ -136,6 +137,7 @@ Form2::Form2() : QWidget(nullptr)
         button->setAutoDefault(false);
         button->setDefault(false);
     }
+    FitTextToBoxes({Check1, Check2, Command1, Command2, Command3});
     setTabOrder(Check1, Check2);
     setTabOrder(Check2, Command1);
     setTabOrder(Command1, Command2);

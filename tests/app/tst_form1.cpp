@@ -1,5 +1,7 @@
 #include "engines.h"
 #include "form1.h"
+#include "form2.h"
+#include "frmabout.h"
 #include "gui_test_main.h"
 #include "local_server.h"
 #include "msgbox.h"
@@ -14,6 +16,8 @@
 #include <QTabBar>
 #include <QWebEngineView>
 #include <QtTest>
+
+#include <cstdio>
 
 // The main window driven as a user would: mouse, keys, access letters, with
 // the engines' requests arriving at a local server.
@@ -60,6 +64,24 @@ private:
                QStringLiteral(" HTTP/1.1");
     }
 
+    // Runs this test program as the application itself in one of the
+    // lifetime scenarios below and returns what it printed.
+    static QStringList runLifetime(const QString &scenario)
+    {
+        QProcess process;
+        process.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--lifetime"), scenario});
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            return {QStringLiteral("did not end")};
+        }
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            return {QStringLiteral("failed: ") +
+                    QString::fromLocal8Bit(process.readAllStandardError())};
+        return QString::fromLocal8Bit(process.readAllStandardOutput())
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
     QList<QPushButton *> allButtons() const { return form_->findChildren<QPushButton *>(); }
 
 private slots:
@@ -101,6 +123,11 @@ private slots:
         QVERIFY(!control("Frame2")->isVisible());
         QCOMPARE(QApplication::focusWidget(), control("url"));
         QCOMPARE(control<QLabel>("Label7")->text().size(), 156);
+        // The field labels are shown whole in their designed boxes.
+        for (const char *name : {"Label2", "Label5", "Label6"}) {
+            auto *label = control<QLabel>(name);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        }
         QCOMPARE(form_->centralWidget()->size(), QSize(679, 348));
         QVERIFY(server_->requests().isEmpty());
     }
@@ -329,12 +356,23 @@ private slots:
         QTRY_COMPARE(server_->requests().size(), 1);
     }
 
+    void closeBox_unloadsOnlyTheMainWindow_programEndsWithTheLastWindow()
+    {
+        const QStringList lines = runLifetime(QStringLiteral("close-main-first"));
+        QCOMPARE(lines, QStringList({"main window closed", "options still open", "program ended"}));
+    }
+
+    void fileExit_withAboutOpen_endsTheProgramAtOnce()
+    {
+        const QStringList lines = runLifetime(QStringLiteral("exit-with-about"));
+        QCOMPARE(lines, QStringList({"about open", "program ended", "no window left"}));
+    }
+
     void fileExit_endsTheProgramClosingEveryWindow()
     {
         QWidget other;
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
         QAction *exit = form_->findChild<QAction *>(QStringLiteral("mnuFileExit"));
         exit->trigger();
         QVERIFY(!form_->isVisible());
@@ -342,5 +380,60 @@ private slots:
     }
 };
 
-PAGECRIER_GUI_TEST_MAIN(TestForm1)
+// The application's own lifetime, as main() sets it up: the main window is
+// deleted when closed and the program ends when its last window closes.
+static int lifetimeScenario(const QString &scenario)
+{
+    auto say = [](const char *line) { std::printf("%s\n", line), std::fflush(stdout); };
+    auto *form1 = new Form1;
+    form1->setAttribute(Qt::WA_DeleteOnClose);
+    form1->show();
+    QPointer<Form1> watch(form1);
+    if (scenario == QLatin1String("close-main-first")) {
+        form1->mnuToolsOPtions_Click();
+        QTimer::singleShot(300, [&] {
+            form1->close();
+            say("main window closed");
+        });
+        QTimer::singleShot(900, [&] {
+            if (!watch && Form2::Instance() && Form2::Instance()->isVisible())
+                say("options still open");
+            Form2::Instance()->close();
+        });
+    } else {
+        form1->mnuHelpAbout_Click();
+        QTimer::singleShot(300, [&] {
+            if (frmAbout::Instance() && frmAbout::Instance()->isVisible())
+                say("about open");
+            form1->mnuFileExit_Click();
+        });
+    }
+    QTimer::singleShot(20000, [] { QCoreApplication::exit(3); });
+    const int rc = QApplication::exec();
+    say("program ended");
+    if (scenario != QLatin1String("close-main-first")) {
+        bool visible = false;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            visible = visible || w->isVisible();
+        if (!visible)
+            say("no window left");
+    }
+    return rc;
+}
+
+int main(int argc, char *argv[])
+{
+    PrepareWebEngine();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pagecrier"));
+    if (argc == 3 && qstrcmp(argv[1], "--lifetime") == 0) {
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+        return lifetimeScenario(QString::fromLocal8Bit(argv[2]));
+    }
+    TestForm1 tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_form1.moc"
