@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 // The browser pane keeps the pages it shows confined.
 class TestBrowserPane : public QObject
@@ -57,6 +58,12 @@ private slots:
     {
         delete pane_;
         delete server_;
+    }
+
+    void sandbox_isTurnedOffOnlyForRoot()
+    {
+        // main() ran PrepareWebEngine() before the application object.
+        QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX") == "1", geteuid() == 0);
     }
 
     void navigationBeforeTheEngineStarts_isCarriedOutAfterwards()

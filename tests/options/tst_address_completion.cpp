@@ -2,6 +2,7 @@
 // the completion as a line edit offers it.
 #include "address_list.h"
 #include "autocomplete.h"
+#include "completer_rows.h"
 #include "completion_service.h"
 #include "path_candidates.h"
 
@@ -34,15 +35,6 @@ void MakeOld(const QString &folder)
     times[0].tv_sec = times[1].tv_sec = time(nullptr) - 3600;
     times[0].tv_nsec = times[1].tv_nsec = 0;
     QVERIFY(utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), times, 0) == 0);
-}
-
-QStringList Shown(QCompleter *completer)
-{
-    QStringList rows;
-    QAbstractItemModel *model = completer->completionModel();
-    for (int row = 0; row < model->rowCount(); ++row)
-        rows.append(model->index(row, 0).data().toString());
-    return rows;
 }
 
 } // namespace

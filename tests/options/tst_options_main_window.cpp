@@ -2,6 +2,7 @@
 // them: settings and lists in temporary folders, engine requests answered by
 // a local server.
 #include "autocomplete.h"
+#include "completer_rows.h"
 #include "engines.h"
 #include "form1.h"
 #include "form2.h"
@@ -29,15 +30,6 @@ namespace {
 void Store(const QString &key, const QString &value)
 {
     SettingsStore().WriteSetting(keys::kApp, keys::kSection, key, value);
-}
-
-QStringList Shown(QCompleter *completer)
-{
-    QStringList rows;
-    QAbstractItemModel *model = completer->completionModel();
-    for (int row = 0; row < model->rowCount(); ++row)
-        rows.append(model->index(row, 0).data().toString());
-    return rows;
 }
 
 } // namespace
