@@ -14,13 +14,10 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(
-        xvfb xauth
         # the Windows registry test: cross compiler and Wine
         mingw-w64 wine wine64
         # desktop metadata validation
         desktop-file-utils appstream
-        # checks on the program's picture and icon
-        imagemagick
     )
 fi
 
@@ -33,5 +30,5 @@ if ((${#missing[@]})); then
     [[ $(id -u) -eq 0 ]] || sudo=(sudo)
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 fi
