@@ -79,7 +79,10 @@ void WebBrowser::Navigate(const QString &address)
     // The text goes to the engine as it is; the engine makes a request of it.
     pending_ = QUrl(address, QUrl::TolerantMode);
     hasPending_ = true;
-    if (view_)
+    // Once the window is up, a navigation does not wait for the first paint.
+    if (!view_ && window()->isVisible())
+        ensureEngine();
+    else if (view_)
         loadPending();
 }
 

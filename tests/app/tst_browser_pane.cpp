@@ -68,12 +68,21 @@ private slots:
 
     void navigationBeforeTheEngineStarts_isCarriedOutAfterwards()
     {
-        QVERIFY(!pane_->engineStarted());
+        // Before its window is up, the pane only remembers the address.
+        pane_->hide();
         pane_->Navigate(server_->url(QStringLiteral("/early")));
-        QVERIFY(server_->requests().isEmpty());
+        QVERIFY(!pane_->engineStarted());
         pane_->ensureEngine();
         QTRY_COMPARE(server_->requests(), QStringList{QStringLiteral("GET /early HTTP/1.1")});
         QTRY_COMPARE(view()->title(), QStringLiteral("Answer 1"));
+    }
+
+    void navigationInAShownWindow_startsTheEngineAtOnce()
+    {
+        QVERIFY(!pane_->engineStarted());
+        pane_->Navigate(server_->url(QStringLiteral("/now")));
+        QVERIFY(pane_->engineStarted());
+        QTRY_COMPARE(server_->requests(), QStringList{QStringLiteral("GET /now HTTP/1.1")});
     }
 
     void profile_isOffTheRecord()
