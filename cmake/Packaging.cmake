@@ -24,9 +24,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The shared libraries the binary links (Qt, libstdc++, ...) come from
 # dpkg-shlibdeps; these are the run-time pieces it cannot see: the web
 # engine's helper process, the platform plugins and a font metric-compatible
-# with Arial for the tab captions.
+# with Arial for the tab captions, and a proportional sans-serif font for
+# everything else (with Liberation alone, fontconfig picks its monospace face).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6webenginecore6-bin, qt6-qpa-plugins, fonts-liberation, fonts-dejavu-core")
 # Native Wayland windows; without it Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
