@@ -1,24 +1,23 @@
-// Measures, in one of three modes:
-//   bare <launch-ns>   a bare Qt window: nanoseconds from launch to its first paint
+// Measures, in one of two modes (bare_window.cpp is the bare Qt window it is
+// compared with):
 //   form1 <launch-ns>  the main window: nanoseconds from launch to its first paint
 //   submit <presses>   once the pane is ready, the time from an engine button
 //                      press to the request line at a local server, per press
 // <launch-ns> is CLOCK_REALTIME in nanoseconds taken by the script right
 // before it started this process. Each result is printed on one line.
 
+#include "form1.h"
+#include "webbrowser.h"
+#include "webengine_setup.h"
+
 #include <QApplication>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWebEngineView>
 
 #include <cstdio>
 #include <ctime>
-
-#include "form1.h"
-#include "webbrowser.h"
-#include "webengine_setup.h"
 
 namespace {
 
@@ -69,7 +68,8 @@ int submit(int presses)
                     times << (nowNs() - pressedAt) / 1e6;
                     pressedAt = 0;
                 }
-                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
                 socket->disconnectFromHost();
             });
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -86,14 +86,18 @@ int submit(int presses)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     };
     spin([&] { return pane->engineStarted(); });
-    spin([&] { return pane->view()->url() == QUrl(QStringLiteral("about:blank")); });
+    spin([&] {
+        return pane->viewWidget()->property("url").toUrl() == QUrl(QStringLiteral("about:blank"));
+    });
     for (int i = 0; i < presses; ++i) {
         const int before = times.size();
         pressedAt = nowNs();
         google->click();
         spin([&] { return times.size() > before; });
         // Let the answer load before the next press.
-        spin([&] { return pane->view()->url().path() == QLatin1String("/addurl"); });
+        spin([&] {
+            return pane->viewWidget()->property("url").toUrl().path() == QLatin1String("/addurl");
+        });
         QCoreApplication::processEvents();
     }
     for (double t : times)
@@ -106,25 +110,17 @@ int submit(int presses)
 int main(int argc, char *argv[])
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s bare|form1 <launch-ns> | submit <presses>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s form1 <launch-ns> | submit <presses>\n", argv[0]);
         return 2;
     }
     const QByteArray mode = argv[1];
     const long long arg = std::atoll(argv[2]);
-    if (mode != "bare")
-        PrepareWebEngine();
+    PrepareWebEngine();
     QApplication app(argc, argv);
     if (mode == "submit")
         return submit(static_cast<int>(arg));
 
     FirstPaint watcher(arg);
-    if (mode == "bare") {
-        QWidget window;
-        window.resize(679, 370);
-        window.installEventFilter(&watcher);
-        window.show();
-        return QApplication::exec();
-    }
     auto *form1 = new Form1;
     form1->centralWidget()->installEventFilter(&watcher);
     form1->show();

@@ -270,7 +270,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         } else if (event->type() == QEvent::Paint && !painted_) {
             // The window is on screen: now let the web engine start.
             painted_ = true;
-            QTimer::singleShot(0, WebBrowser1, &WebBrowser::ensureEngine);
+            QTimer::singleShot(0, WebBrowser1, [this] { WebBrowser1->ensureEngine(); });
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -1,53 +1,29 @@
 #include "webbrowser.h"
 
 #include "autocomplete.h"
+#include "failure.h"
+#include "pane_engine.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFocusEvent>
-#include <QProgressBar>
+#include <QLabel>
+#include <QLibrary>
 #include <QResizeEvent>
-#include <QWebEngineFullScreenRequest>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 namespace {
 
-class PanePage : public QWebEnginePage
+QStringList &CandidatesOverride()
 {
-public:
-    explicit PanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
-    {
-        connect(this, &QWebEnginePage::featurePermissionRequested, this,
-                [this](const QUrl &origin, QWebEnginePage::Feature feature) {
-                    setFeaturePermission(origin, feature, PermissionDeniedByUser);
-                });
-        connect(this, &QWebEnginePage::fullScreenRequested, this,
-                [](QWebEngineFullScreenRequest request) { request.reject(); });
-        QWebEngineSettings *s = settings();
-        s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-        s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-        s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
-        s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
-        s->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
-        s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-        s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
-        s->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
-        s->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
-        s->setAttribute(QWebEngineSettings::WebGLEnabled, false);
-        s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
-    }
+    static QStringList candidates;
+    return candidates;
+}
 
-protected:
-    // A page that asks for a new window or tab gets this page: the new
-    // content loads in the pane itself.
-    QWebEnginePage *createWindow(WebWindowType) override { return this; }
-
-    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
-    {
-        return WebBrowser::IsAllowedUrl(url);
-    }
-};
+void NoteVisited(const QUrl &url)
+{
+    autocomplete::NoteAddressVisited(url);
+}
 
 } // namespace
 
@@ -59,19 +35,80 @@ WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
     setAccessibleName(QStringLiteral("Web page"));
 }
 
-WebBrowser::~WebBrowser()
-{
-    // The page must go before its profile.
-    delete view_;
-    view_ = nullptr;
-}
+WebBrowser::~WebBrowser() = default;
 
 bool WebBrowser::IsAllowedUrl(const QUrl &url)
 {
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+    return IsAllowedPaneUrl(url);
+}
+
+void WebBrowser::SetModuleCandidates(const QStringList &candidates)
+{
+    CandidatesOverride() = candidates;
+}
+
+QStringList WebBrowser::ModuleCandidates()
+{
+    if (!CandidatesOverride().isEmpty())
+        return CandidatesOverride();
+    const QString file = QStringLiteral(PAGECRIER_ENGINE_MODULE);
+    // Installed: beside the program's library folder; in the build tree:
+    // where the build put it.
+    return {QDir(QCoreApplication::applicationDirPath())
+                .filePath(QStringLiteral(PAGECRIER_ENGINE_MODULE_FROM_BIN "/") + file),
+            QStringLiteral(PAGECRIER_ENGINE_MODULE_BUILD_DIR "/") + file};
+}
+
+bool WebBrowser::ensureEngine()
+{
+    if (engine_)
         return true;
-    return url == QUrl(QStringLiteral("about:blank"));
+    if (!loadError_.isEmpty())
+        return false;
+
+    QStringList errors;
+    for (const QString &candidate : ModuleCandidates()) {
+        if (!QFile::exists(candidate))
+            continue;
+        // The module stays loaded for the rest of the run.
+        QLibrary module(candidate);
+        auto create =
+            reinterpret_cast<CreatePaneEngine>(module.resolve("pagecrier_create_pane_engine"));
+        if (!create) {
+            errors << module.errorString();
+            continue;
+        }
+        engine_.reset(create(this, &NoteVisited));
+        break;
+    }
+    if (!engine_) {
+        loadError_ = errors.isEmpty()
+                         ? QStringLiteral("The web engine module was not found (looked for %1).")
+                               .arg(ModuleCandidates().join(QStringLiteral(", ")))
+                         : QStringLiteral("The web engine module could not be loaded: %1")
+                               .arg(errors.join(QStringLiteral("; ")));
+        errorLabel_ = new QLabel(loadError_, this);
+        errorLabel_->setObjectName(QStringLiteral("WebBrowser1Error"));
+        errorLabel_->setWordWrap(true);
+        errorLabel_->setAlignment(Qt::AlignCenter);
+        errorLabel_->setGeometry(rect());
+        errorLabel_->show();
+        return false;
+    }
+    engine_->setGeometry(rect());
+    if (hasPending_)
+        loadPending();
+    return true;
+}
+
+QWebEngineView *WebBrowser::view() const
+{
+    return engine_ ? engine_->view() : nullptr;
+}
+
+QWidget *WebBrowser::viewWidget() const
+{
+    return engine_ ? engine_->viewWidget() : nullptr;
 }
 
 void WebBrowser::Navigate(const QString &address)
@@ -80,83 +117,30 @@ void WebBrowser::Navigate(const QString &address)
     pending_ = QUrl(address, QUrl::TolerantMode);
     hasPending_ = true;
     // Once the window is up, a navigation does not wait for the first paint.
-    if (!view_ && window()->isVisible())
-        ensureEngine();
-    else if (view_)
+    if (!engine_ && window()->isVisible() && !ensureEngine())
+        throw Failure(loadError_);
+    if (engine_)
         loadPending();
-}
-
-void WebBrowser::ensureEngine()
-{
-    if (view_)
-        return;
-    profile_ = new QWebEngineProfile(this); // no storage name: off the record
-    profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-    profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-
-    view_ = new QWebEngineView(this);
-    view_->setObjectName(QStringLiteral("WebBrowser1View"));
-    view_->setAccessibleName(accessibleName());
-    view_->setPage(new PanePage(profile_, view_));
-    view_->setContextMenuPolicy(Qt::NoContextMenu);
-    view_->setGeometry(rect());
-    view_->show();
-
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("WebBrowser1Progress"));
-    progress_->setRange(0, 100);
-    progress_->setTextVisible(false);
-    progress_->setMaximumHeight(4);
-    progress_->setAccessibleName(QStringLiteral("Page loading"));
-    progress_->hide();
-    connect(view_, &QWebEngineView::loadStarted, this, &WebBrowser::keepPageInKeyboardOrder);
-    connect(view_, &QWebEngineView::loadStarted, progress_, [this] {
-        progress_->setValue(0);
-        progress_->show();
-        progress_->raise();
-    });
-    connect(view_, &QWebEngineView::loadProgress, progress_, &QProgressBar::setValue);
-    connect(view_, &QWebEngineView::loadFinished, progress_, &QProgressBar::hide);
-    connect(view_, &QWebEngineView::urlChanged, this,
-            [](const QUrl &url) { autocomplete::NoteAddressVisited(url); });
-    resizeEvent(nullptr);
-
-    if (hasPending_)
-        loadPending();
-}
-
-void WebBrowser::keepPageInKeyboardOrder()
-{
-    // The engine makes the widget that shows the page when it first renders;
-    // put it right after the pane, so Tab and Shift+Tab reach the page where
-    // the pane stands.
-    QWidget *page = view_->focusProxy();
-    if (page && page != pageWidget_) {
-        pageWidget_ = page;
-        page->setAccessibleName(accessibleName());
-        QWidget::setTabOrder(this, page);
-    }
-}
-
-void WebBrowser::focusInEvent(QFocusEvent *event)
-{
-    QWidget::focusInEvent(event);
-    if (view_)
-        view_->setFocus(event->reason());
 }
 
 void WebBrowser::loadPending()
 {
     hasPending_ = false;
-    view_->load(pending_);
+    engine_->load(pending_);
 }
 
 void WebBrowser::resizeEvent(QResizeEvent *event)
 {
-    if (event)
-        QWidget::resizeEvent(event);
-    if (view_)
-        view_->setGeometry(rect());
-    if (progress_)
-        progress_->setGeometry(0, height() - 4, width(), 4);
+    QWidget::resizeEvent(event);
+    if (engine_)
+        engine_->setGeometry(rect());
+    if (errorLabel_)
+        errorLabel_->setGeometry(rect());
+}
+
+void WebBrowser::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (engine_)
+        engine_->viewWidget()->setFocus(event->reason());
 }

@@ -1,17 +1,18 @@
 #pragma once
 
-#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
-class QProgressBar;
-class QWebEngineProfile;
+#include <memory>
+
+class PaneEngine;
+class QLabel;
 class QWebEngineView;
 
 // The browser pane. The program asks it only to navigate and to take a size.
-// The web engine behind it starts after the main window has first been
-// painted (or when a test asks for it); a navigation asked for before that is
-// carried out as soon as the engine is there.
+// The web engine behind it is loaded after the main window has first been
+// painted (or when a navigation or a test asks for it); a navigation asked
+// for before that is carried out as soon as the engine is there.
 //
 // Pages shown here are untrusted remote content, so the pane keeps them
 // confined: an off-the-record profile (nothing stored on disk), no new
@@ -25,18 +26,26 @@ public:
     explicit WebBrowser(QWidget *parent = nullptr);
     ~WebBrowser() override;
 
-    // Starts navigating to address and returns at once.
+    // Starts navigating to address and returns at once. Fails (throws
+    // Failure) when the web engine cannot be loaded.
     void Navigate(const QString &address);
 
-    // Starts the web engine now if it has not started yet.
-    void ensureEngine();
-    bool engineStarted() const { return view_ != nullptr; }
+    // Loads the web engine now if it is not there yet. Returns false, and
+    // shows why inside the pane, when it cannot be loaded.
+    bool ensureEngine();
+    bool engineStarted() const { return engine_ != nullptr; }
 
     // The view, once the engine has started (tests watch its signals).
-    QWebEngineView *view() const { return view_; }
+    QWebEngineView *view() const;
+    QWidget *viewWidget() const;
 
     // Schemes a page may navigate the pane to.
     static bool IsAllowedUrl(const QUrl &url);
+
+    // Where the web engine module is looked for, in order. Tests may name
+    // other places (an empty list restores the real ones).
+    static QStringList ModuleCandidates();
+    static void SetModuleCandidates(const QStringList &candidates);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -44,12 +53,10 @@ protected:
 
 private:
     void loadPending();
-    void keepPageInKeyboardOrder();
 
-    QWebEngineProfile *profile_ = nullptr;
-    QWebEngineView *view_ = nullptr;
-    QProgressBar *progress_ = nullptr;
-    QPointer<QWidget> pageWidget_;
+    std::unique_ptr<PaneEngine> engine_;
+    QString loadError_;
+    QLabel *errorLabel_ = nullptr;
     QUrl pending_;
     bool hasPending_ = false;
 };

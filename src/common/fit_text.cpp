@@ -9,6 +9,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -47,6 +48,17 @@ void FitTextToBoxes(const QList<QWidget *> &controls)
     if (controls.isEmpty())
         return;
     QFont font = controls.first()->font();
+    // Text width grows about in proportion to the point size: start from the
+    // size the narrowest fit asks for, then step down until all fit.
+    double scale = 1.0;
+    for (const QWidget *control : controls) {
+        const int needed = neededWidth(control, font);
+        if (needed > control->width())
+            scale = std::min(scale, double(control->width()) / needed);
+    }
+    if (scale == 1.0)
+        return;
+    font.setPointSizeF(std::max(6.0, std::floor(font.pointSizeF() * scale * 2) / 2));
     auto fits = [&font](const QWidget *control) {
         return neededWidth(control, font) <= control->width();
     };

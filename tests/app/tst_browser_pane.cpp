@@ -1,7 +1,10 @@
+#include "failure.h"
 #include "gui_test_main.h"
 #include "local_server.h"
 #include "webbrowser.h"
 
+#include <QDir>
+#include <QLabel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -64,6 +67,26 @@ private slots:
     {
         // main() ran PrepareWebEngine() before the application object.
         QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX") == "1", geteuid() == 0);
+    }
+
+    void missingEngineModule_isReportedAndNothingElseBreaks()
+    {
+        const QString nowhere = QDir::temp().filePath(QStringLiteral("no-such-dir/engine.so"));
+        WebBrowser::SetModuleCandidates({nowhere});
+        QVERIFY(!pane_->ensureEngine());
+        auto *error = pane_->findChild<QLabel *>(QStringLiteral("WebBrowser1Error"));
+        QVERIFY(error && error->isVisible());
+        QVERIFY2(error->text().contains(nowhere), qPrintable(error->text()));
+        // A navigation asked for now fails with the same message, for the
+        // handler that asked to report.
+        try {
+            pane_->Navigate(server_->url(QStringLiteral("/x")));
+            QFAIL("Navigate did not fail");
+        } catch (const Failure &failure) {
+            QCOMPARE(failure.message(), error->text());
+        }
+        WebBrowser::SetModuleCandidates({});
+        QVERIFY(server_->requests().isEmpty());
     }
 
     void navigationBeforeTheEngineStarts_isCarriedOutAfterwards()

@@ -2,7 +2,7 @@
 # exactly the expected files, each a copy of its source, icons of the sizes
 # their folders name, and metadata that points at the installed pieces.
 #
-# Arguments (-D): BUILD_DIR SOURCE_DIR PREFIX BINDIR DATADIR VERSION DESKTOP_ID
+# Arguments (-D): BUILD_DIR SOURCE_DIR PREFIX BINDIR LIBDIR DATADIR VERSION DESKTOP_ID
 # APPSTREAMCLI
 cmake_minimum_required(VERSION 3.21)
 
@@ -27,8 +27,10 @@ endif()
 set(hicolor ${DATADIR}/icons/hicolor)
 set(desktop_rel ${DATADIR}/applications/${DESKTOP_ID}.desktop)
 set(metainfo_rel ${DATADIR}/metainfo/${DESKTOP_ID}.metainfo.xml)
+set(engine_module_rel ${LIBDIR}/pagecrier/pagecrier-engine.so)
 set(expected
     ${BINDIR}/pagecrier
+    ${engine_module_rel}
     ${desktop_rel}
     ${metainfo_rel}
     ${hicolor}/32x32/apps/${DESKTOP_ID}.png
@@ -71,6 +73,12 @@ same_as(${hicolor}/32x32/apps/${DESKTOP_ID}.png ${SOURCE_DIR}/resources/icons/pa
 same_as(${hicolor}/256x256/apps/${DESKTOP_ID}.png ${SOURCE_DIR}/resources/icons/pagecrier-256.png)
 same_as(${hicolor}/scalable/apps/${DESKTOP_ID}.svg ${SOURCE_DIR}/resources/icons/pagecrier.svg)
 same_as(${DATADIR}/doc/pagecrier/copyright ${SOURCE_DIR}/LICENSE)
+
+# --- the web engine module, where the program looks for it --------------------
+file(RELATIVE_PATH module_from_bin "${PREFIX}/${BINDIR}" "${PREFIX}/${engine_module_rel}")
+if(NOT EXISTS "${PREFIX}/${BINDIR}/${module_from_bin}")
+    fail("the web engine module is not at ${BINDIR}/${module_from_bin}")
+endif()
 
 # --- the program --------------------------------------------------------------
 set(binary "${PREFIX}/${BINDIR}/pagecrier")

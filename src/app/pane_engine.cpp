@@ -1,0 +1,135 @@
+// The web engine module of the browser pane (see pane_engine.h).
+
+#include "pane_engine.h"
+
+#include <QPointer>
+#include <QProgressBar>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace {
+
+// Pages shown in the pane are untrusted remote content: no new windows, no
+// local schemes, every permission denied, no local files, storage or
+// clipboard.
+class PanePage : public QWebEnginePage
+{
+public:
+    explicit PanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
+    {
+        connect(this, &QWebEnginePage::featurePermissionRequested, this,
+                [this](const QUrl &origin, QWebEnginePage::Feature feature) {
+                    setFeaturePermission(origin, feature, PermissionDeniedByUser);
+                });
+        connect(this, &QWebEnginePage::fullScreenRequested, this,
+                [](QWebEngineFullScreenRequest request) { request.reject(); });
+        QWebEngineSettings *s = settings();
+        s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+        s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+        s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+        s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+        s->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+        s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+        s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+        s->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+        s->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+        s->setAttribute(QWebEngineSettings::WebGLEnabled, false);
+        s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    }
+
+protected:
+    // A page that asks for a new window or tab gets this page: the new
+    // content loads in the pane itself.
+    QWebEnginePage *createWindow(WebWindowType) override { return this; }
+
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
+    {
+        return IsAllowedPaneUrl(url);
+    }
+};
+
+class Engine : public PaneEngine
+{
+public:
+    Engine(QWidget *pane, VisitedCallback visited) : pane_(pane)
+    {
+        profile_ = new QWebEngineProfile(pane); // no storage name: off the record
+        profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+
+        view_ = new QWebEngineView(pane);
+        view_->setObjectName(QStringLiteral("WebBrowser1View"));
+        view_->setAccessibleName(pane->accessibleName());
+        view_->setPage(new PanePage(profile_, view_));
+        view_->setContextMenuPolicy(Qt::NoContextMenu);
+        view_->show();
+
+        // The pane shows its own load progress as a thin line along its foot.
+        progress_ = new QProgressBar(pane);
+        progress_->setObjectName(QStringLiteral("WebBrowser1Progress"));
+        progress_->setRange(0, 100);
+        progress_->setTextVisible(false);
+        progress_->setAccessibleName(QStringLiteral("Page loading"));
+        progress_->hide();
+        QProgressBar *progress = progress_;
+        QObject::connect(view_, &QWebEngineView::loadStarted, progress, [this, progress] {
+            keepPageInKeyboardOrder();
+            progress->setValue(0);
+            progress->show();
+            progress->raise();
+        });
+        QObject::connect(view_, &QWebEngineView::loadProgress, progress, &QProgressBar::setValue);
+        QObject::connect(view_, &QWebEngineView::loadFinished, progress, &QProgressBar::hide);
+        QObject::connect(view_, &QWebEngineView::urlChanged, view_,
+                         [visited](const QUrl &url) { visited(url); });
+    }
+
+    ~Engine() override
+    {
+        // The page must go before its profile.
+        delete view_;
+    }
+
+    void load(const QUrl &url) override { view_->load(url); }
+
+    void setGeometry(const QRect &rect) override
+    {
+        view_->setGeometry(rect);
+        progress_->setGeometry(rect.left(), rect.bottom() - 3, rect.width(), 4);
+    }
+
+    QWidget *viewWidget() const override { return view_; }
+    QWebEngineView *view() const override { return view_; }
+
+private:
+    // The engine makes the widget that shows the page when it first renders;
+    // put it right after the pane in the keyboard order, so Tab and
+    // Shift+Tab reach the page where the pane stands, and name it for screen
+    // readers.
+    void keepPageInKeyboardOrder()
+    {
+        QWidget *page = view_->focusProxy();
+        if (page && page != pageWidget_) {
+            pageWidget_ = page;
+            page->setAccessibleName(pane_->accessibleName());
+            QWidget::setTabOrder(pane_, page);
+        }
+    }
+
+    QWidget *pane_;
+    QWebEngineProfile *profile_ = nullptr;
+    QWebEngineView *view_ = nullptr;
+    QProgressBar *progress_ = nullptr;
+    QPointer<QWidget> pageWidget_;
+};
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT PaneEngine *pagecrier_create_pane_engine(QWidget *pane,
+                                                                  VisitedCallback visited)
+{
+    return new Engine(pane, visited);
+}
