@@ -6,6 +6,7 @@
 // <launch-ns> is CLOCK_REALTIME in nanoseconds taken by the script right
 // before it started this process. Each result is printed on one line.
 
+#include "first_paint.h"
 #include "form1.h"
 #include "webbrowser.h"
 #include "webengine_setup.h"
@@ -20,39 +21,6 @@
 #include <ctime>
 
 namespace {
-
-long long nowNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
-
-class FirstPaint : public QObject
-{
-public:
-    explicit FirstPaint(long long launch) : launch_(launch) {}
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint && !done_) {
-            done_ = true;
-            const long long elapsed = nowNs() - launch_;
-            // Report once the paint has gone out.
-            QTimer::singleShot(0, [elapsed] {
-                std::printf("%lld\n", elapsed);
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return false;
-    }
-
-private:
-    long long launch_;
-    bool done_ = false;
-};
 
 int submit(int presses)
 {
