@@ -3,12 +3,6 @@
 # long one keystroke in the address field takes to show its candidates.
 # Exit status 1 when a keystroke took longer than 50 ms.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PAGECRIER_BENCH_BUILD_DIR:-$root/build-bench-completion}
-export CCACHE_BASEDIR=$root
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root/bench/completion_bench" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" --target completion_bench --parallel "${PAGECRIER_JOBS:-2}" >/dev/null
+build=$("$(dirname "$0")/build.sh" completion_bench)
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-exec "$build/completion_bench" "$@"
+exec "$build/completion_bench/completion_bench" "$@"

@@ -9,14 +9,10 @@
 #    its web engine helpers) while it starts and shows an answer page.
 # Runs headless unless QT_QPA_PLATFORM says otherwise.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PAGECRIER_BENCH_BUILD_DIR:-$root/build-bench-startup}
+build=$("$(dirname "$0")/build.sh" startup_bench bare_window)
+bin="$build/startup_bench/startup_bench"
+bare_bin="$build/startup_bench/bare_window"
 runs=${RUNS:-7}
-export CCACHE_BASEDIR=$root
-cmake -S "$root/bench/startup_bench" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target startup_bench bare_window --parallel "${PAGECRIER_JOBS:-2}" >/dev/null
-bin="$build/startup_bench"
-bare_bin="$build/bare_window"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export QT_LOGGING_RULES="qt.webenginecontext.debug=false;*.warning=false"
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-background-networking --disable-component-update"
