@@ -1,12 +1,7 @@
-// Measures, in one of two modes (bare_window.cpp is the bare Qt window it is
-// compared with):
-//   form1 <launch-ns>  the main window: nanoseconds from launch to its first paint
-//   submit <presses>   once the pane is ready, the time from an engine button
-//                      press to the request line at a local server, per press
-// <launch-ns> is CLOCK_REALTIME in nanoseconds taken by the script right
-// before it started this process. Each result is printed on one line.
+// Once the pane is ready, times each engine button press to the request
+// line at a local server, and prints one time per press in milliseconds:
+//   submit_bench <presses>
 
-#include "first_paint.h"
 #include "form1.h"
 #include "webbrowser.h"
 #include "webengine_setup.h"
@@ -15,12 +10,19 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
+
+long long nowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
 
 int submit(int presses)
 {
@@ -77,22 +79,11 @@ int submit(int presses)
 
 int main(int argc, char *argv[])
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s form1 <launch-ns> | submit <presses>\n", argv[0]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <presses>\n", argv[0]);
         return 2;
     }
-    const QByteArray mode = argv[1];
-    const long long arg = std::atoll(argv[2]);
     PrepareWebEngine();
     QApplication app(argc, argv);
-    if (mode == "submit")
-        return submit(static_cast<int>(arg));
-
-    FirstPaint watcher(arg);
-    auto *form1 = new Form1;
-    form1->centralWidget()->installEventFilter(&watcher);
-    form1->show();
-    const int rc = QApplication::exec();
-    delete form1;
-    return rc;
+    return submit(std::atoi(argv[1]));
 }
