@@ -7,6 +7,7 @@
 #include "msgbox.h"
 #include "sysinfo_launcher.h"
 #include "sysinfo_platform.h"
+#include "twips_rect.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -18,17 +19,8 @@
 
 namespace {
 
-// Designed positions are in twips; 15 twips make one pixel.
-constexpr int kTwipsPerPixel = 15;
-
-QRect TwipsRect(int left, int top, int width, int height)
-{
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-
 // Client area and its designed place on the screen.
-const QRect kClientArea = TwipsRect(2340, 1935, 5730, 3555);
+const QRect kClientArea = ToPixels({2340, 1935, 5730, 3555});
 
 const char kDescription[] = "Copyright \u00A9 2026 The Pagecrier developers.\n"
                             "Pagecrier is free software under the MIT licence.";
@@ -117,26 +109,26 @@ frmAbout::frmAbout()
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(TwipsRect(4245, 2625, 1260, 345));
+    cmdOK->setGeometry(ToPixels({4245, 2625, 1260, 345}));
     cmdOK->setDefault(true);
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(TwipsRect(240, 240, 540, 540));
+    picIcon->setGeometry(ToPixels({240, 240, 540, 540}));
     picIcon->setAlignment(Qt::AlignCenter);
     picIcon->setPixmap(AppIcon().pixmap(32, 32));
 
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(TwipsRect(4260, 3075, 1245, 345));
+    cmdSysInfo->setGeometry(ToPixels({4260, 3075, 1245, 345}));
 
-    lblDescription = MakeLabel(this, "lblDescription", TwipsRect(1050, 1125, 3885, 1170), true);
+    lblDescription = MakeLabel(this, "lblDescription", ToPixels({1050, 1125, 3885, 1170}), true);
     lblDescription->setText(QString::fromUtf8(kDescription));
-    lblDisclaimer = MakeLabel(this, "lblDisclaimer", TwipsRect(255, 2625, 3870, 825), true);
+    lblDisclaimer = MakeLabel(this, "lblDisclaimer", ToPixels({255, 2625, 3870, 825}), true);
     lblDisclaimer->setText(QString::fromUtf8(kContact));
     lblDisclaimer->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblTitle = MakeLabel(this, "lblTitle", TwipsRect(1050, 240, 3885, 480), true);
-    lblVersion = MakeLabel(this, "lblVersion", TwipsRect(1050, 780, 3885, 225), false);
+    lblTitle = MakeLabel(this, "lblTitle", ToPixels({1050, 240, 3885, 480}), true);
+    lblVersion = MakeLabel(this, "lblVersion", ToPixels({1050, 780, 3885, 225}), false);
 
     // Grey line (90, 2445)-(5654, 2445), one pixel; white line (105, 2460)-
     // (5654, 2460), two pixels.
@@ -157,18 +149,16 @@ frmAbout::~frmAbout() = default;
 frmAbout *frmAbout::Open()
 {
     QPointer<frmAbout> &box = OpenBox();
-    if (box) {
-        box->show();
-        box->raise();
-        box->activateWindow();
-        return box;
+    const bool opening = !box;
+    if (opening) {
+        box = new frmAbout;
+        box->Form_Load();
     }
-    box = new frmAbout;
-    box->Form_Load();
     box->show();
     box->raise();
     box->activateWindow();
-    box->cmdOK->setFocus(Qt::OtherFocusReason);
+    if (opening)
+        box->cmdOK->setFocus(Qt::OtherFocusReason);
     return box;
 }
 

@@ -2,46 +2,34 @@
 
 #include <cmath>
 
-QRect ToPixels(const TwipsRect &r)
-{
-    // Round each edge, so that neighbours stay neighbours at every size.
-    const int left = static_cast<int>(std::lround(r.Left / kTwipsPerPixel));
-    const int top = static_cast<int>(std::lround(r.Top / kTwipsPerPixel));
-    const int right = static_cast<int>(std::lround((r.Left + r.Width) / kTwipsPerPixel));
-    const int bottom = static_cast<int>(std::lround((r.Top + r.Height) / kTwipsPerPixel));
-    return QRect(left, top, right - left, bottom - top);
-}
-
 void TwipsGeometry::add(const QString &name, const TwipsRect &rect)
 {
     rects_.insert(name, rect);
 }
 
-bool TwipsGeometry::SetLeft(const QString &name, float value)
+bool TwipsGeometry::set(const QString &name, float TwipsRect::*field, float value,
+                        bool mayBeNegative)
 {
     auto it = rects_.find(name);
-    if (it == rects_.end() || !std::isfinite(value))
+    if (it == rects_.end() || !std::isfinite(value) || (value < 0 && !mayBeNegative))
         return false;
-    it->Left = value;
+    (*it).*field = value;
     return true;
+}
+
+bool TwipsGeometry::SetLeft(const QString &name, float value)
+{
+    return set(name, &TwipsRect::Left, value, true);
 }
 
 bool TwipsGeometry::SetWidth(const QString &name, float value)
 {
-    auto it = rects_.find(name);
-    if (it == rects_.end() || !std::isfinite(value) || value < 0)
-        return false;
-    it->Width = value;
-    return true;
+    return set(name, &TwipsRect::Width, value, false);
 }
 
 bool TwipsGeometry::SetHeight(const QString &name, float value)
 {
-    auto it = rects_.find(name);
-    if (it == rects_.end() || !std::isfinite(value) || value < 0)
-        return false;
-    it->Height = value;
-    return true;
+    return set(name, &TwipsRect::Height, value, false);
 }
 
 void ApplyResizeRules(TwipsGeometry &g, float scaleWidth, float scaleHeight)

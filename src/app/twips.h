@@ -1,22 +1,9 @@
 #pragma once
 
+#include "twips_rect.h"
+
 #include <QHash>
-#include <QRect>
 #include <QString>
-
-// Designed positions and sizes are in twips (1/1440 inch); 15 twips make one
-// logical pixel. Qt scales logical pixels for the screen.
-inline constexpr float kTwipsPerPixel = 15.0f;
-
-struct TwipsRect
-{
-    float Left = 0;
-    float Top = 0;
-    float Width = 0;
-    float Height = 0;
-};
-
-QRect ToPixels(const TwipsRect &r);
 
 // The twips geometry of the main window's controls: the source of truth from
 // which their pixel geometry is derived. Like the controls it stands for, it
@@ -39,6 +26,8 @@ public:
     bool SetHeight(const QString &name, float value);
 
 private:
+    bool set(const QString &name, float TwipsRect::*field, float value, bool mayBeNegative);
+
     QHash<QString, TwipsRect> rects_;
 };
 

@@ -5,6 +5,7 @@
 #include "fit_text.h"
 #include "keys.h"
 #include "settings_store.h"
+#include "twips_rect.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,12 +18,6 @@ QPointer<Form2> &OpenDialog()
 {
     static QPointer<Form2> dialog;
     return dialog;
-}
-
-// Designed positions are in twips; 15 twips make one pixel.
-QRect FromTwips(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
 // A check box that can show the indeterminate state it was given, while a
@@ -75,18 +70,13 @@ QString StateText(const QCheckBox *box)
 Form2 *Form2::Open(QWidget *mainWindow)
 {
     QPointer<Form2> &dialog = OpenDialog();
-    if (dialog) {
-        dialog->show();
-        dialog->raise();
-        dialog->activateWindow();
-        return dialog;
-    }
-
-    dialog = new Form2;
-    dialog->Form_Load();
-    if (mainWindow) {
-        const QPoint centre = mainWindow->frameGeometry().center();
-        dialog->move(centre - QPoint(dialog->width() / 2, dialog->height() / 2));
+    if (!dialog) {
+        dialog = new Form2;
+        dialog->Form_Load();
+        if (mainWindow) {
+            const QPoint centre = mainWindow->frameGeometry().center();
+            dialog->move(centre - QPoint(dialog->width() / 2, dialog->height() / 2));
+        }
     }
     dialog->show();
     dialog->raise();
@@ -109,29 +99,29 @@ Form2::Form2() : QWidget(nullptr)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Options"));
     setWindowIcon(AppIcon());
-    setFixedSize(FromTwips(0, 0, 5520, 1545).size());
+    setFixedSize(ToPixels({0, 0, 5520, 1545}).size());
 
     // Created in tab order.
     Check1 = new OptionCheckBox(QStringLiteral("Load Favs on program Startup"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setGeometry(FromTwips(120, 120, 3135, 255));
+    Check1->setGeometry(ToPixels({120, 120, 3135, 255}));
 
     Check2 = new OptionCheckBox(
         QStringLiteral("Use Auto-Complete for URL field (Requires Program Restart)"), this);
     Check2->setObjectName(QStringLiteral("Check2"));
-    Check2->setGeometry(FromTwips(120, 480, 4935, 255));
+    Check2->setGeometry(ToPixels({120, 480, 4935, 255}));
 
     Command1 = new QPushButton(QStringLiteral("&Apply"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(FromTwips(4200, 1080, 1215, 375));
+    Command1->setGeometry(ToPixels({4200, 1080, 1215, 375}));
 
     Command2 = new QPushButton(QStringLiteral("&Cancel"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(FromTwips(2880, 1080, 1215, 375));
+    Command2->setGeometry(ToPixels({2880, 1080, 1215, 375}));
 
     Command3 = new QPushButton(QStringLiteral("&OK"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setGeometry(FromTwips(1560, 1080, 1215, 375));
+    Command3->setGeometry(ToPixels({1560, 1080, 1215, 375}));
 
     for (QPushButton *button : {Command1, Command2, Command3}) {
         button->setAutoDefault(false);
