@@ -6,10 +6,9 @@
 
 #include <memory>
 
-// Points the home, configuration, data and cache directories at a fresh
-// temporary directory, so a test never reads or writes the real user's
-// files. Call before the application object exists; keep the result alive
-// for the whole run.
+// Points HOME and the XDG config, data and cache folders at a fresh temporary
+// folder, so a test never touches the user's own files. Call before the
+// application object exists; keep the result alive for the whole run.
 inline std::unique_ptr<QTemporaryDir> UseScratchUserDirs()
 {
     auto dir = std::make_unique<QTemporaryDir>();

@@ -71,11 +71,18 @@ QSet<QWidget *> TabStops(QWidget *window)
     return stops;
 }
 
-// Presses Tab from the focused control until the focus has gone once round
-// (or has stopped moving) and returns every widget that held it. The web
-// engine passes the focus on asynchronously, so each press waits for the
-// focus to move.
-QSet<QWidget *> TabRound(QWidget *window)
+// Presses Tab on the focused widget and waits for the focus to move (the web
+// engine passes it on asynchronously); false when it stays put.
+bool PressTab()
+{
+    QWidget *focused = QApplication::focusWidget();
+    QTest::keyClick(focused, Qt::Key_Tab);
+    return QTest::qWaitFor([focused] { return QApplication::focusWidget() != focused; }, 5000);
+}
+
+// Presses Tab until the focus has gone once round the window (or is stuck)
+// and lists the Tab stops it never reached, or an empty list.
+QStringList UnreachedByTab(QWidget *window)
 {
     QSet<QWidget *> visited;
     const int limit = 3 * int(TabStops(window).size()) + 4;
@@ -85,20 +92,11 @@ QSet<QWidget *> TabRound(QWidget *window)
         if (!focused || focused->window() != window)
             break;
         visited.insert(focused);
-        QTest::keyClick(focused, Qt::Key_Tab);
-        if (!QTest::qWaitFor([focused] { return QApplication::focusWidget() != focused; }, 5000))
-            break; // stuck: the rest stays unvisited and is reported
-        if (QApplication::focusWidget() == start)
+        if (!PressTab() || QApplication::focusWidget() == start)
             break;
     }
-    return visited;
-}
-
-QStringList Unreached(QWidget *window, const QSet<QWidget *> &visited)
-{
     QStringList missed;
-    const QSet<QWidget *> stops = TabStops(window);
-    for (QWidget *w : stops) {
+    for (QWidget *w : TabStops(window)) {
         // A control that hands the focus on to a part of itself (the
         // browser pane to its page) is reached when that part is.
         const bool reached = std::any_of(visited.cbegin(), visited.cend(),
@@ -125,6 +123,12 @@ void FocusFirstControl(QWidget *window)
     }
 }
 
+// A failure message: the heading, then one control a line.
+QString Listed(const char *heading, const QStringList &controls)
+{
+    return QLatin1String(heading) + QStringLiteral("\n  ") + controls.join(QStringLiteral("\n  "));
+}
+
 bool ShowAndActivate(QWidget *window)
 {
     window->show();
@@ -139,127 +143,102 @@ bool ShowAndActivate(QWidget *window)
 class AccessibilityTest : public QObject
 {
     Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-
-    void mainWindow_everyFocusableControlHasAName();
-    void optionsDialog_everyFocusableControlHasAName();
-    void aboutBox_everyFocusableControlHasAName();
-
-    void mainWindow_tabReachesEveryControlOnBothTabs();
-    void optionsDialog_tabReachesEveryControl();
-    void aboutBox_tabReachesEveryControl();
 
 private:
     QPointer<Form1> form1_;
-};
 
-void AccessibilityTest::init()
-{
-    form1_ = new Form1;
-    form1_->setAttribute(Qt::WA_DeleteOnClose);
-    // The browser pane's own controls exist once its engine runs and shows
-    // its first page (the load handler's "about:blank"). Start the engine
-    // now, before the window's first paint would, so no signal is missed.
-    auto *pane = form1_->findChild<WebBrowser *>(QStringLiteral("WebBrowser1"));
-    QVERIFY(pane);
-    pane->ensureEngine();
-    QVERIFY(pane->engineStarted());
-    QSignalSpy loaded(pane->view(), &QWebEngineView::loadFinished);
-
-    QVERIFY(ShowAndActivate(form1_));
-    QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && pane->view()->focusProxy(), 20000);
-}
-
-void AccessibilityTest::cleanup()
-{
-    if (Form2 *options = Form2::Instance())
-        options->close();
-    if (frmAbout *about = frmAbout::Instance())
-        about->close();
-    delete form1_.data();
-    QTRY_VERIFY(!Form2::Instance() && !frmAbout::Instance());
-}
-
-void AccessibilityTest::mainWindow_everyFocusableControlHasAName()
-{
-    const QStringList unnamed = UnnamedFocusableControls(form1_);
-    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("without an accessible name:\n  ") +
-                                           unnamed.join(QStringLiteral("\n  "))));
-}
-
-void AccessibilityTest::optionsDialog_everyFocusableControlHasAName()
-{
-    Form2 *options = Form2::Open(form1_);
-    QVERIFY(options);
-    const QStringList unnamed = UnnamedFocusableControls(options);
-    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("without an accessible name:\n  ") +
-                                           unnamed.join(QStringLiteral("\n  "))));
-}
-
-void AccessibilityTest::aboutBox_everyFocusableControlHasAName()
-{
-    frmAbout *about = frmAbout::Open();
-    QVERIFY(about);
-    const QStringList unnamed = UnnamedFocusableControls(about);
-    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("without an accessible name:\n  ") +
-                                           unnamed.join(QStringLiteral("\n  "))));
-}
-
-void AccessibilityTest::mainWindow_tabReachesEveryControlOnBothTabs()
-{
-    auto *tabs = form1_->findChild<QTabBar *>(QStringLiteral("SSTab1Tabs"));
-    QVERIFY(tabs);
-    QCOMPARE(tabs->currentIndex(), 0);
-    QTRY_VERIFY(QApplication::focusWidget() &&
-                QApplication::focusWidget()->window() == form1_.data());
-
-    QStringList missed = Unreached(form1_, TabRound(form1_));
-    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches, first tab:\n  ") +
-                                          missed.join(QStringLiteral("\n  "))));
-
-    // To the second tab by keyboard alone: Tab to the tab strip, then Right.
-    for (int i = 0; i < 40 && QApplication::focusWidget() != tabs; ++i) {
-        QWidget *focused = QApplication::focusWidget();
-        QTest::keyClick(focused, Qt::Key_Tab);
-        if (!QTest::qWaitFor([focused] { return QApplication::focusWidget() != focused; }, 5000))
-            break;
+    QWidget *open(const QString &which)
+    {
+        if (which == QLatin1String("options dialog"))
+            return Form2::Open(form1_);
+        if (which == QLatin1String("about box"))
+            return frmAbout::Open();
+        return form1_;
     }
-    QCOMPARE(QApplication::focusWidget(), tabs);
-    QTest::keyClick(tabs, Qt::Key_Right);
-    QCOMPARE(tabs->currentIndex(), 1);
 
-    missed = Unreached(form1_, TabRound(form1_));
-    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches, second tab:\n  ") +
-                                          missed.join(QStringLiteral("\n  "))));
-}
+private slots:
+    void init()
+    {
+        form1_ = new Form1;
+        form1_->setAttribute(Qt::WA_DeleteOnClose);
+        // The browser pane's own controls exist once its engine shows its
+        // first page; start the engine before the first paint would, so no
+        // signal is missed.
+        auto *pane = form1_->findChild<WebBrowser *>(QStringLiteral("WebBrowser1"));
+        QVERIFY(pane);
+        pane->ensureEngine();
+        QVERIFY(pane->engineStarted());
+        QSignalSpy loaded(pane->view(), &QWebEngineView::loadFinished);
+        QVERIFY(ShowAndActivate(form1_));
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && pane->view()->focusProxy(), 20000);
+    }
 
-void AccessibilityTest::optionsDialog_tabReachesEveryControl()
-{
-    Form2 *options = Form2::Open(form1_);
-    QVERIFY(options);
-    QVERIFY(ShowAndActivate(options));
-    FocusFirstControl(options);
-    QVERIFY2(QApplication::focusWidget() && QApplication::focusWidget()->window() == options,
-             "no control of the Options dialog takes the focus");
-    const QStringList missed = Unreached(options, TabRound(options));
-    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches:\n  ") +
-                                          missed.join(QStringLiteral("\n  "))));
-}
+    void cleanup()
+    {
+        if (Form2 *options = Form2::Instance())
+            options->close();
+        if (frmAbout *about = frmAbout::Instance())
+            about->close();
+        delete form1_.data();
+        QTRY_VERIFY(!Form2::Instance() && !frmAbout::Instance());
+    }
 
-void AccessibilityTest::aboutBox_tabReachesEveryControl()
-{
-    frmAbout *about = frmAbout::Open();
-    QVERIFY(about);
-    QVERIFY(ShowAndActivate(about));
-    FocusFirstControl(about);
-    QVERIFY2(QApplication::focusWidget() && QApplication::focusWidget()->window() == about,
-             "no control of the About box takes the focus");
-    const QStringList missed = Unreached(about, TabRound(about));
-    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches:\n  ") +
-                                          missed.join(QStringLiteral("\n  "))));
-}
+    void everyFocusableControlHasAName_data()
+    {
+        QTest::addColumn<QString>("which");
+        for (const char *which : {"main window", "options dialog", "about box"})
+            QTest::newRow(which) << QString::fromLatin1(which);
+    }
+
+    void everyFocusableControlHasAName()
+    {
+        QFETCH(QString, which);
+        QWidget *window = open(which);
+        QVERIFY(window);
+        const QStringList unnamed = UnnamedFocusableControls(window);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(Listed("without an accessible name:", unnamed)));
+    }
+
+    void mainWindow_tabReachesEveryControlOnBothTabs()
+    {
+        auto *tabs = form1_->findChild<QTabBar *>(QStringLiteral("SSTab1Tabs"));
+        QVERIFY(tabs);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTRY_VERIFY(QApplication::focusWidget() &&
+                    QApplication::focusWidget()->window() == form1_.data());
+        QStringList missed = UnreachedByTab(form1_);
+        QVERIFY2(missed.isEmpty(), qPrintable(Listed("Tab never reaches, first tab:", missed)));
+
+        // To the second tab by keyboard alone: Tab to the tab strip, then Right.
+        for (int i = 0; i < 40 && QApplication::focusWidget() != tabs; ++i)
+            QVERIFY(PressTab());
+        QCOMPARE(QApplication::focusWidget(), tabs);
+        QTest::keyClick(tabs, Qt::Key_Right);
+        QCOMPARE(tabs->currentIndex(), 1);
+        missed = UnreachedByTab(form1_);
+        QVERIFY2(missed.isEmpty(), qPrintable(Listed("Tab never reaches, second tab:", missed)));
+    }
+
+    void dialog_tabReachesEveryControl_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("options dialog") << "options dialog";
+        QTest::newRow("about box") << "about box";
+    }
+
+    void dialog_tabReachesEveryControl()
+    {
+        QFETCH(QString, which);
+        QWidget *dialog = open(which);
+        QVERIFY(dialog);
+        QVERIFY(ShowAndActivate(dialog));
+        FocusFirstControl(dialog);
+        QVERIFY2(QApplication::focusWidget() && QApplication::focusWidget()->window() == dialog,
+                 "no control of the dialog takes the focus");
+        const QStringList missed = UnreachedByTab(dialog);
+        QVERIFY2(missed.isEmpty(), qPrintable(Listed("Tab never reaches:", missed)));
+    }
+};
 
 int main(int argc, char *argv[])
 {

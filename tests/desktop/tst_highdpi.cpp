@@ -1,13 +1,9 @@
-// The windows at screen scale factors 1, 1.5 and 2. Qt scales logical
-// pixels, so every control must keep the same logical geometry as at scale
-// 1 (the proportions of the designed twips layout), nothing may overlap or
-// stick out of its container, and the window icon and the pictures must have
-// sources sharp enough for the scale.
-//
-// The program runs itself once per scale factor (QT_SCALE_FACTOR is read
-// when the application starts) with --dump-layout, which opens the three
-// windows and writes every named control's geometry as JSON; the test cases
-// compare those dumps.
+// The windows at screen scale factors 1, 1.5 and 2: every control keeps its
+// logical geometry from scale 1, nothing overlaps or sticks out of its
+// container, and the window icon and pictures have pixels enough for the
+// scale. The program runs itself once per scale (QT_SCALE_FACTOR is read at
+// start-up) with --dump-layout, which writes the three windows' named
+// controls as JSON; the test cases compare those dumps.
 
 #include "form1.h"
 #include "form2.h"
@@ -43,12 +39,12 @@ const QList<QPair<QString, QString>> kDesignedOverlaps = {
 // its top margin while it is given the whole client height.
 const QStringList kDesignedOverhang = {QStringLiteral("SSTab1")};
 
+// A button caption as shown: "&" marks the access key, "&&" shows one "&".
 QString Plain(QString caption)
 {
-    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    caption.remove(QLatin1Char('&'));
-    caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
-    return caption;
+    return caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(QLatin1Char('&'))
+        .replace(QStringLiteral("\x01"), QStringLiteral("&"));
 }
 
 // ---- the child: dump the layout at the scale this process runs with --------
@@ -67,7 +63,6 @@ QJsonObject DumpWindow(QWidget *window)
         c[QStringLiteral("name")] =
             occurrence == 1 ? w->objectName()
                             : QStringLiteral("%1#%2").arg(w->objectName()).arg(occurrence);
-        c[QStringLiteral("class")] = QString::fromLatin1(w->metaObject()->className());
         c[QStringLiteral("parent")] = w->parentWidget()->objectName();
         c[QStringLiteral("rect")] = QJsonArray{r.x(), r.y(), r.width(), r.height()};
         c[QStringLiteral("visible")] = w->isVisibleTo(window);
@@ -164,6 +159,13 @@ QHash<QString, QJsonObject> ControlsByName(const QJsonObject &window)
     return byName;
 }
 
+// The failure message for a list of faulty controls.
+QString Listed(const char *heading, QStringList faults)
+{
+    faults.sort();
+    return QLatin1String(heading) + faults.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 // ---- the test: run the child at each scale and compare ---------------------
@@ -171,248 +173,195 @@ QHash<QString, QJsonObject> ControlsByName(const QJsonObject &window)
 class HighDpiTest : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-
-    void window_keepsItsLogicalSize_data();
-    void window_keepsItsLogicalSize();
-    void everyControl_keepsItsLogicalGeometry_data();
-    void everyControl_keepsItsLogicalGeometry();
-    void visibleSiblings_doNotOverlap_data();
-    void visibleSiblings_doNotOverlap();
-    void visibleControls_stayInsideTheirContainer_data();
-    void visibleControls_stayInsideTheirContainer();
-    void captions_fitAsAtScaleOne_data();
-    void captions_fitAsAtScaleOne();
-    void windowIcon_hasPixelsForTheScale_data();
-    void windowIcon_hasPixelsForTheScale();
-    void pictures_havePixelsForTheScale_data();
-    void pictures_havePixelsForTheScale();
 
 private:
-    void scaleAndWindowRows();
     QJsonObject window(const QString &scale, const QString &name) const
     {
         return dumps_.value(scale).value(name).toObject();
     }
 
+    static void scaleAndWindowRows()
+    {
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("windowName");
+        for (const QString &scale : kScales) {
+            for (const QString &name : kWindows)
+                QTest::addRow("%s/%s", qPrintable(scale), qPrintable(name)) << scale << name;
+        }
+    }
+
     QTemporaryDir dir_;
     QHash<QString, QJsonObject> dumps_; // by scale factor
-};
 
-void HighDpiTest::initTestCase()
-{
-    QVERIFY(dir_.isValid());
-    for (const QString &scale : kScales) {
-        const QString path = dir_.filePath(QStringLiteral("layout-%1.json").arg(scale));
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
-        env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
-        env.remove(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--dump-layout"), path});
-        QVERIFY(child.waitForFinished(120000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        for (const QString &scale : kScales) {
+            const QString path = dir_.filePath(QStringLiteral("layout-%1.json").arg(scale));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+            env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
+            env.remove(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"));
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--dump-layout"), path});
+            QVERIFY(child.waitForFinished(120000));
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 0);
 
-        QFile in(path);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const QJsonObject dump = QJsonDocument::fromJson(in.readAll()).object();
-        QVERIFY(!dump.isEmpty());
-        // The scale really is in effect, or the comparisons prove nothing.
-        for (const QString &name : kWindows)
-            QCOMPARE(dump.value(name).toObject().value(QStringLiteral("dpr")).toDouble(),
-                     scale.toDouble());
-        dumps_.insert(scale, dump);
-    }
-}
-
-void HighDpiTest::scaleAndWindowRows()
-{
-    QTest::addColumn<QString>("scale");
-    QTest::addColumn<QString>("windowName");
-    for (const QString &scale : kScales) {
-        for (const QString &name : kWindows)
-            QTest::addRow("%s/%s", qPrintable(scale), qPrintable(name)) << scale << name;
-    }
-}
-
-void HighDpiTest::window_keepsItsLogicalSize_data()
-{
-    scaleAndWindowRows();
-}
-
-void HighDpiTest::window_keepsItsLogicalSize()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    QCOMPARE(window(scale, windowName).value(QStringLiteral("size")),
-             window(QStringLiteral("1"), windowName).value(QStringLiteral("size")));
-}
-
-void HighDpiTest::everyControl_keepsItsLogicalGeometry_data()
-{
-    QTest::addColumn<QString>("scale");
-    QTest::addColumn<QString>("windowName");
-    QTest::addColumn<QString>("control");
-    for (const QString &scale : {QStringLiteral("1.5"), QStringLiteral("2")}) {
-        for (const QString &name : kWindows) {
-            QStringList controls = ControlsByName(window(QStringLiteral("1"), name)).keys();
-            controls.sort();
-            for (const QString &control : controls)
-                QTest::addRow("%s/%s/%s", qPrintable(scale), qPrintable(name), qPrintable(control))
-                    << scale << name << control;
+            QFile in(path);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            const QJsonObject dump = QJsonDocument::fromJson(in.readAll()).object();
+            QVERIFY(!dump.isEmpty());
+            // The scale really is in effect, or the comparisons prove nothing.
+            for (const QString &name : kWindows)
+                QCOMPARE(dump.value(name).toObject().value(QStringLiteral("dpr")).toDouble(),
+                         scale.toDouble());
+            dumps_.insert(scale, dump);
         }
     }
-}
 
-void HighDpiTest::everyControl_keepsItsLogicalGeometry()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    QFETCH(QString, control);
-    const auto atOne = ControlsByName(window(QStringLiteral("1"), windowName));
-    const auto scaled = ControlsByName(window(scale, windowName));
-    QVERIFY2(scaled.contains(control), "control missing at this scale");
-    QCOMPARE(RectOf(scaled.value(control)), RectOf(atOne.value(control)));
-    QCOMPARE(scaled.value(control).value(QStringLiteral("visible")),
-             atOne.value(control).value(QStringLiteral("visible")));
-}
+    void window_keepsItsLogicalSize_data() { scaleAndWindowRows(); }
+    void window_keepsItsLogicalSize()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        QCOMPARE(window(scale, windowName).value(QStringLiteral("size")),
+                 window(QStringLiteral("1"), windowName).value(QStringLiteral("size")));
+    }
 
-void HighDpiTest::visibleSiblings_doNotOverlap_data()
-{
-    scaleAndWindowRows();
-}
-
-void HighDpiTest::visibleSiblings_doNotOverlap()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    const QJsonArray controls =
-        window(scale, windowName).value(QStringLiteral("controls")).toArray();
-    QStringList overlaps;
-    for (int i = 0; i < controls.size(); ++i) {
-        const QJsonObject a = controls.at(i).toObject();
-        if (!a.value(QStringLiteral("visible")).toBool())
-            continue;
-        for (int j = i + 1; j < controls.size(); ++j) {
-            const QJsonObject b = controls.at(j).toObject();
-            if (!b.value(QStringLiteral("visible")).toBool() ||
-                a.value(QStringLiteral("parent")) != b.value(QStringLiteral("parent")))
-                continue;
-            const QString an = a.value(QStringLiteral("name")).toString();
-            const QString bn = b.value(QStringLiteral("name")).toString();
-            if (kDesignedOverlaps.contains({an, bn}) || kDesignedOverlaps.contains({bn, an}))
-                continue;
-            if (RectOf(a).intersects(RectOf(b)))
-                overlaps << QStringLiteral("%1 and %2").arg(an, bn);
+    void everyControl_keepsItsLogicalGeometry_data()
+    {
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("windowName");
+        QTest::addColumn<QString>("control");
+        for (const QString &scale : {QStringLiteral("1.5"), QStringLiteral("2")}) {
+            for (const QString &name : kWindows) {
+                QStringList controls = ControlsByName(window(QStringLiteral("1"), name)).keys();
+                controls.sort();
+                for (const QString &control : controls)
+                    QTest::addRow("%s/%s/%s", qPrintable(scale), qPrintable(name),
+                                  qPrintable(control))
+                        << scale << name << control;
+            }
         }
     }
-    QVERIFY2(overlaps.isEmpty(),
-             qPrintable(QStringLiteral("overlapping: ") + overlaps.join(QStringLiteral(", "))));
-}
 
-void HighDpiTest::visibleControls_stayInsideTheirContainer_data()
-{
-    scaleAndWindowRows();
-}
-
-void HighDpiTest::visibleControls_stayInsideTheirContainer()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    const QJsonObject win = window(scale, windowName);
-    const auto byName = ControlsByName(win);
-    const QJsonArray size = win.value(QStringLiteral("size")).toArray();
-    const QRect windowRect(0, 0, size.at(0).toInt(), size.at(1).toInt());
-    QStringList cut;
-    for (const QJsonObject &c : byName) {
-        const QString name = c.value(QStringLiteral("name")).toString();
-        if (!c.value(QStringLiteral("visible")).toBool() || kDesignedOverhang.contains(name))
-            continue;
-        const QString parent = c.value(QStringLiteral("parent")).toString();
-        const QRect container = byName.contains(parent) ? RectOf(byName.value(parent)) : windowRect;
-        if (!container.contains(RectOf(c)))
-            cut << name;
+    void everyControl_keepsItsLogicalGeometry()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        QFETCH(QString, control);
+        const QJsonObject atOne = ControlsByName(window(QStringLiteral("1"), windowName))[control];
+        const auto scaled = ControlsByName(window(scale, windowName));
+        QVERIFY2(scaled.contains(control), "control missing at this scale");
+        QCOMPARE(RectOf(scaled[control]), RectOf(atOne));
+        QCOMPARE(scaled[control].value(QStringLiteral("visible")),
+                 atOne.value(QStringLiteral("visible")));
     }
-    cut.sort();
-    QVERIFY2(cut.isEmpty(), qPrintable(QStringLiteral("sticking out of their container: ") +
-                                       cut.join(QStringLiteral(", "))));
-}
 
-void HighDpiTest::captions_fitAsAtScaleOne_data()
-{
-    scaleAndWindowRows();
-}
+    void visibleSiblings_doNotOverlap_data() { scaleAndWindowRows(); }
+    void visibleSiblings_doNotOverlap()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        const QJsonArray controls =
+            window(scale, windowName).value(QStringLiteral("controls")).toArray();
+        QStringList overlaps;
+        for (int i = 0; i < controls.size(); ++i) {
+            const QJsonObject a = controls.at(i).toObject();
+            for (int j = i + 1; j < controls.size(); ++j) {
+                const QJsonObject b = controls.at(j).toObject();
+                const QString an = a.value(QStringLiteral("name")).toString();
+                const QString bn = b.value(QStringLiteral("name")).toString();
+                if (a.value(QStringLiteral("visible")).toBool() &&
+                    b.value(QStringLiteral("visible")).toBool() &&
+                    a.value(QStringLiteral("parent")) == b.value(QStringLiteral("parent")) &&
+                    !kDesignedOverlaps.contains({an, bn}) &&
+                    !kDesignedOverlaps.contains({bn, an}) && RectOf(a).intersects(RectOf(b)))
+                    overlaps << QStringLiteral("%1 and %2").arg(an, bn);
+            }
+        }
+        QVERIFY2(overlaps.isEmpty(), qPrintable(Listed("overlapping: ", overlaps)));
+    }
 
-void HighDpiTest::captions_fitAsAtScaleOne()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    const auto atOne = ControlsByName(window(QStringLiteral("1"), windowName));
-    const auto scaled = ControlsByName(window(scale, windowName));
-    QStringList cut;
-    for (const QJsonObject &c : atOne) {
-        const QString name = c.value(QStringLiteral("name")).toString();
+    void visibleControls_stayInsideTheirContainer_data() { scaleAndWindowRows(); }
+    void visibleControls_stayInsideTheirContainer()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        const QJsonObject win = window(scale, windowName);
+        const auto byName = ControlsByName(win);
+        const QJsonArray size = win.value(QStringLiteral("size")).toArray();
+        const QRect windowRect(0, 0, size.at(0).toInt(), size.at(1).toInt());
+        QStringList cut;
+        for (auto c = byName.cbegin(); c != byName.cend(); ++c) {
+            if (!c->value(QStringLiteral("visible")).toBool() ||
+                kDesignedOverhang.contains(c.key()))
+                continue;
+            const QString parent = c->value(QStringLiteral("parent")).toString();
+            if (!(byName.contains(parent) ? RectOf(byName[parent]) : windowRect)
+                     .contains(RectOf(*c)))
+                cut << c.key();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(Listed("sticking out of their container: ", cut)));
+    }
+
+    void captions_fitAsAtScaleOne_data() { scaleAndWindowRows(); }
+    void captions_fitAsAtScaleOne()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        const auto scaled = ControlsByName(window(scale, windowName));
         const QString key = QStringLiteral("captionFits");
-        if (c.value(key).toBool() && !scaled.value(name).value(key).toBool())
-            cut << name;
+        QStringList cut;
+        for (const QJsonObject &c : ControlsByName(window(QStringLiteral("1"), windowName))) {
+            const QString name = c.value(QStringLiteral("name")).toString();
+            if (c.value(key).toBool() && !scaled[name].value(key).toBool())
+                cut << name;
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(Listed("caption cut off at this scale only: ", cut)));
     }
-    cut.sort();
-    QVERIFY2(cut.isEmpty(), qPrintable(QStringLiteral("caption cut off at this scale only: ") +
-                                       cut.join(QStringLiteral(", "))));
-}
 
-void HighDpiTest::windowIcon_hasPixelsForTheScale_data()
-{
-    scaleAndWindowRows();
-}
-
-void HighDpiTest::windowIcon_hasPixelsForTheScale()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    // A 32-pixel icon drawn at this scale needs 32 x scale device pixels
-    // from a real source; a 32-pixel picture alone would be blown up.
-    const int needed = qCeil(32 * scale.toDouble());
-    const int pixels = window(scale, windowName).value(QStringLiteral("iconPixels")).toInt();
-    QVERIFY2(pixels > 0, "the window has no icon");
-    QVERIFY2(pixels >= needed,
-             qPrintable(
-                 QStringLiteral("the window icon gives %1 pixels for %2").arg(pixels).arg(needed)));
-}
-
-void HighDpiTest::pictures_havePixelsForTheScale_data()
-{
-    scaleAndWindowRows();
-}
-
-void HighDpiTest::pictures_havePixelsForTheScale()
-{
-    QFETCH(QString, scale);
-    QFETCH(QString, windowName);
-    // A picture drawn at a logical width needs width x scale device pixels
-    // behind it, or it is blown up and blurred.
-    const QString key = QStringLiteral("pictureDevicePixels");
-    QStringList blurred;
-    for (const QJsonObject &c : ControlsByName(window(scale, windowName))) {
-        if (!c.contains(key))
-            continue;
-        const int needed =
-            qCeil(c.value(QStringLiteral("pictureLogicalWidth")).toDouble() * scale.toDouble());
-        const int pixels = c.value(key).toInt();
-        if (pixels < needed)
-            blurred << QStringLiteral("%1 (%2 pixels for %3)")
-                           .arg(c.value(QStringLiteral("name")).toString())
-                           .arg(pixels)
-                           .arg(needed);
+    void windowIcon_hasPixelsForTheScale_data() { scaleAndWindowRows(); }
+    void windowIcon_hasPixelsForTheScale()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        // A 32-pixel icon drawn at this scale needs 32 x scale device pixels
+        // from a real source, or it is blown up.
+        const int needed = qCeil(32 * scale.toDouble());
+        const int pixels = window(scale, windowName).value(QStringLiteral("iconPixels")).toInt();
+        QVERIFY2(pixels > 0, "the window has no icon");
+        QVERIFY2(
+            pixels >= needed,
+            qPrintable(
+                QStringLiteral("the window icon gives %1 pixels for %2").arg(pixels).arg(needed)));
     }
-    QVERIFY2(blurred.isEmpty(), qPrintable(QStringLiteral("pictures blown up: ") +
-                                           blurred.join(QStringLiteral(", "))));
-}
+
+    void pictures_havePixelsForTheScale_data() { scaleAndWindowRows(); }
+    void pictures_havePixelsForTheScale()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, windowName);
+        // A picture drawn at a logical width needs width x scale device pixels.
+        const QString key = QStringLiteral("pictureDevicePixels");
+        QStringList blurred;
+        for (const QJsonObject &c : ControlsByName(window(scale, windowName))) {
+            const int needed =
+                qCeil(c.value(QStringLiteral("pictureLogicalWidth")).toDouble() * scale.toDouble());
+            if (c.contains(key) && c.value(key).toInt() < needed)
+                blurred << QStringLiteral("%1 (%2 pixels for %3)")
+                               .arg(c.value(QStringLiteral("name")).toString())
+                               .arg(c.value(key).toInt())
+                               .arg(needed);
+        }
+        QVERIFY2(blurred.isEmpty(), qPrintable(Listed("pictures blown up: ", blurred)));
+    }
+};
 
 int main(int argc, char *argv[])
 {
