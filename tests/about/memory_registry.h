@@ -1,13 +1,13 @@
 #pragma once
 
 // A registry held in memory that behaves like the platform's: keys and value
-// names match without regard to case, a value longer than the caller's
-// buffer fails with kErrorMoreData, and HKEY_LOCAL_MACHINE can be made to
-// refuse write rights as it does for an ordinary user. It records every call
-// so tests can tell which values were read and that every key was closed.
+// names match without regard to case, and a value longer than the caller's
+// buffer fails with kErrorMoreData. It records every call so tests can tell
+// which keys were read and that every key was closed.
 
 #include "registry.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -27,14 +27,13 @@ public:
     struct QueryCall
     {
         std::string key;
-        std::string value;
         std::uint32_t sizeIn;
         bool bufferZeroed;
     };
+    std::vector<OpenCall> opens;
+    std::vector<QueryCall> queries;
+    int openKeys = 0; // opened and not yet closed
 
-    // Refuse keys opened with write rights, as HKEY_LOCAL_MACHINE does for
-    // an ordinary user.
-    bool refuseWriteRights = false;
     // Throw from the query of this value name (a failure raised by a read).
     std::string throwOnQueryOf;
 
@@ -50,24 +49,8 @@ public:
     }
     void AddKey(const std::string &key) { keys_[Lower(key)]; }
 
-    std::vector<OpenCall> opens;
-    std::vector<QueryCall> queries;
-    int openKeys = 0; // opened and not yet closed
-
-    bool WasQueried(const std::string &key) const
-    {
-        for (const auto &q : queries)
-            if (Lower(q.key) == Lower(key))
-                return true;
-        return false;
-    }
-    bool WasOpened(const std::string &key) const
-    {
-        for (const auto &o : opens)
-            if (Lower(o.key) == Lower(key))
-                return true;
-        return false;
-    }
+    bool WasOpened(const std::string &key) const { return Names(opens, key); }
+    bool WasQueried(const std::string &key) const { return Names(queries, key); }
 
     long OpenKey(sysinfo::RegHandle root, const std::string &subKey, std::uint32_t options,
                  std::uint32_t access, sysinfo::RegHandle &key) override
@@ -75,8 +58,6 @@ public:
         opens.push_back(OpenCall{root, subKey, options, access});
         if (root != sysinfo::kHkeyLocalMachine || keys_.count(Lower(subKey)) == 0)
             return sysinfo::kErrorFileNotFound;
-        if (refuseWriteRights && (access & sysinfo::kKeyWriteRights))
-            return sysinfo::kErrorAccessDenied;
         handles_.push_back(Lower(subKey));
         key = handles_.size() + 100;
         ++openKeys;
@@ -87,10 +68,8 @@ public:
                     unsigned char *data, std::uint32_t &size) override
     {
         const std::string &path = handles_.at(key - 101);
-        bool zeroed = true;
-        for (std::uint32_t i = 0; i < size; ++i)
-            zeroed = zeroed && data[i] == 0;
-        queries.push_back(QueryCall{path, valueName, size, zeroed});
+        queries.push_back(QueryCall{
+            path, size, std::all_of(data, data + size, [](unsigned char c) { return c == 0; })});
         if (!throwOnQueryOf.empty() && Lower(valueName) == Lower(throwOnQueryOf))
             throw std::runtime_error("the registry broke down");
 
@@ -98,16 +77,13 @@ public:
         const auto found = values.find(Lower(valueName));
         if (found == values.end())
             return sysinfo::kErrorFileNotFound;
-        const Stored &stored = found->second;
-        type = stored.type;
-        const auto needed = static_cast<std::uint32_t>(stored.bytes.size());
-        if (needed > size) {
-            size = needed;
-            return sysinfo::kErrorMoreData;
-        }
-        std::memcpy(data, stored.bytes.data(), needed);
+        type = found->second.type;
+        const auto needed = static_cast<std::uint32_t>(found->second.bytes.size());
+        const bool fits = needed <= size;
+        if (fits)
+            std::memcpy(data, found->second.bytes.data(), needed);
         size = needed;
-        return sysinfo::kErrorSuccess;
+        return fits ? sysinfo::kErrorSuccess : sysinfo::kErrorMoreData;
     }
 
     long CloseKey(sysinfo::RegHandle) override
@@ -126,9 +102,13 @@ private:
     static std::string Lower(std::string s)
     {
         for (char &c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
+            c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
         return s;
+    }
+    template <typename Calls> static bool Names(const Calls &calls, const std::string &key)
+    {
+        return std::any_of(calls.begin(), calls.end(),
+                           [&](const auto &call) { return Lower(call.key) == Lower(key); });
     }
 
     std::map<std::string, std::map<std::string, Stored>> keys_;

@@ -1,31 +1,23 @@
 // The system information launcher against a registry held in memory, with
 // real program starts of scripts that leave a marker file.
 
+#include "getkeyvalue_rows.h"
 #include "memory_registry.h"
 #include "sysinfo_launcher.h"
 #include "sysinfo_platform.h"
 #include "waiting_tool.h"
 
-#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace sysinfo;
 
 namespace {
 
-const std::string kUnavailable = "System Information Is Unavailable At This Time";
-
-void ReleaseAll(const QString &folder)
-{
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        if (!file.endsWith(QStringLiteral(".go")) && !file.endsWith(QStringLiteral(".ran")) &&
-            !file.endsWith(QStringLiteral(".runs")))
-            WaitingTool{file, file + QStringLiteral(".go"), {}, {}}.Release();
-    }
-}
+using Messages = std::vector<std::string>;
+const Messages kUnavailable{kUnavailableText};
 
 std::string Native(const QString &path)
 {
@@ -39,183 +31,75 @@ class SysInfoLauncherTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *dir_ = nullptr;
-    MemoryRegistry *registry_ = nullptr;
-    std::vector<std::string> messages_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<MemoryRegistry> registry_;
 
-    Platform platform()
+    // Runs the launcher; the messages it showed.
+    Messages Start()
     {
-        Platform p = NativePlatform([this](const std::string &text) { messages_.push_back(text); });
-        return p;
+        Messages messages;
+        StartSysInfo(*registry_,
+                     NativePlatform([&](const std::string &text) { messages.push_back(text); }));
+        return messages;
     }
-    void run() { StartSysInfo(*registry_, platform()); }
     QString tmp(const QString &name) const { return dir_->filePath(name); }
 
-    std::string read(const std::string &initial, bool *result)
+    // A tool folder value that would start a tool if it were tried.
+    void AddWorkingSecondValue()
     {
-        std::string value = initial;
-        *result = GetKeyValue(*registry_, kHkeyLocalMachine, kToolKey, kToolValue, value);
-        return value;
+        WaitingTool::Create(tmp(QStringLiteral("other\\MSINFO32.EXE")));
+        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(tmp(QStringLiteral("other"))));
     }
 
 private slots:
     void init()
     {
-        dir_ = new QTemporaryDir;
+        dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
-        registry_ = new MemoryRegistry;
-        messages_.clear();
+        registry_ = std::make_unique<MemoryRegistry>();
     }
     void cleanup()
     {
-        // Release any tool still waiting, so none outlives the test.
-        ReleaseAll(dir_->path());
-        delete registry_;
-        delete dir_;
+        WaitingTool::ReleaseAllIn(dir_->path());
+        registry_.reset();
+        dir_.reset();
     }
 
-    // --- GetKeyValue ---
-
-    void getKeyValue_opensForReadingOnly_withZeroedBufferOf1024()
+    void getKeyValue_data() { AddGetKeyValueRows(); }
+    void getKeyValue()
     {
-        registry_->SetText(kToolKey, kToolValue, "C:\\tools\\info.exe");
-        bool ok = false;
-        QCOMPARE(read("", &ok), std::string("C:\\tools\\info.exe"));
-        QVERIFY(ok);
+        QFETCH(int, type);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, result);
+        QFETCH(QByteArray, keyVal);
+        if (type == kValueMissing)
+            registry_->AddKey(kToolKey);
+        else if (type != kKeyMissing)
+            registry_->Set(kToolKey, kToolValue, std::uint32_t(type), bytes.toStdString());
+
+        std::string value = "as passed";
+        QString got;
+        try {
+            got = GetKeyValue(*registry_, kHkeyLocalMachine, kToolKey, kToolValue, value)
+                      ? QStringLiteral("true")
+                      : QStringLiteral("false");
+        } catch (const ReadFailure &) {
+            got = QStringLiteral("failure");
+        }
+        QCOMPARE(got, result);
+        QCOMPARE(QByteArray::fromStdString(value), keyVal);
+
+        // Opened once for reading only, read into a zeroed 1024-byte buffer,
+        // and closed again.
         QCOMPARE(registry_->opens.size(), size_t(1));
         QCOMPARE(registry_->opens[0].root, kHkeyLocalMachine);
         QCOMPARE(registry_->opens[0].options, 0u);
         QCOMPARE(registry_->opens[0].access, 0x20019u);
-        QCOMPARE(registry_->queries.size(), size_t(1));
-        QCOMPARE(registry_->queries[0].sizeIn, 1024u);
-        QVERIFY(registry_->queries[0].bufferZeroed);
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void getKeyValue_whereWriteRightsAreRefused_stillReads()
-    {
-        registry_->refuseWriteRights = true;
-        registry_->SetText(kToolKey, kToolValue, "C:\\tools\\info.exe");
-        bool ok = false;
-        QCOMPARE(read("", &ok), std::string("C:\\tools\\info.exe"));
-        QVERIFY(ok);
-    }
-
-    void getKeyValue_textWithAndWithoutTrailingZero_givesSameText()
-    {
-        registry_->Set(kToolKey, kToolValue, kRegSz, std::string("C:\\a b\\x.exe\0", 13));
-        bool ok = false;
-        const std::string withZero = read("", &ok);
-        QVERIFY(ok);
-        registry_->Set(kToolKey, kToolValue, kRegSz, "C:\\a b\\x.exe");
-        const std::string withoutZero = read("", &ok);
-        QVERIFY(ok);
-        QCOMPARE(withZero, std::string("C:\\a b\\x.exe"));
-        QCOMPARE(withoutZero, withZero);
-    }
-
-    void getKeyValue_dropsOnlyOneTrailingZero()
-    {
-        registry_->Set(kToolKey, kToolValue, kRegSz, std::string("abc\0\0", 5));
-        bool ok = false;
-        QCOMPARE(read("", &ok), std::string("abc\0", 4));
-        QVERIFY(ok);
-    }
-
-    void getKeyValue_keepsBytesOfTheCodePage()
-    {
-        // "C:\Programme\Système" in an 8-bit code page.
-        const std::string text = "C:\\Programme\\Syst\xE8me";
-        registry_->SetText(kToolKey, kToolValue, text);
-        bool ok = false;
-        QCOMPARE(read("", &ok), text);
-        QVERIFY(ok);
-    }
-
-    void getKeyValue_emptyText_isReadAsEmpty()
-    {
-        registry_->SetText(kToolKey, kToolValue, "");
-        bool ok = false;
-        QCOMPARE(read("before", &ok), std::string());
-        QVERIFY(ok);
-    }
-
-    void getKeyValue_valueOf1024Bytes_isRead_longerCountsAsMissing()
-    {
-        registry_->SetText(kToolKey, kToolValue, std::string(1023, 'a'));
-        bool ok = false;
-        QCOMPARE(read("", &ok), std::string(1023, 'a'));
-        QVERIFY(ok);
-
-        registry_->SetText(kToolKey, kToolValue, std::string(1024, 'a'));
-        QCOMPARE(read("before", &ok), std::string());
-        QVERIFY(!ok);
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void getKeyValue_missingKey_falseAndEmpty()
-    {
-        bool ok = true;
-        QCOMPARE(read("before", &ok), std::string());
-        QVERIFY(!ok);
-        QVERIFY(registry_->queries.empty());
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void getKeyValue_missingValue_falseEmptyAndKeyClosed()
-    {
-        registry_->AddKey(kToolKey);
-        bool ok = true;
-        QCOMPARE(read("before", &ok), std::string());
-        QVERIFY(!ok);
-        QCOMPARE(registry_->queries.size(), size_t(1));
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void getKeyValue_dword_isAmpersandHAndHex_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("0x1A2B") << QByteArray("\x2B\x1A\x00\x00", 4) << "&h1A2B";
-        QTest::newRow("zero") << QByteArray("\x00\x00\x00\x00", 4) << "&h0";
-        QTest::newRow("0xFF000001") << QByteArray("\x01\x00\x00\xFF", 4) << "&hFF000001";
-        QTest::newRow("0x100") << QByteArray("\x00\x01\x00\x00", 4) << "&h100";
-    }
-    void getKeyValue_dword_isAmpersandHAndHex()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, expected);
-        registry_->Set(kToolKey, kToolValue, kRegDword, bytes.toStdString());
-        bool ok = false;
-        QCOMPARE(QString::fromStdString(read("before", &ok)), expected);
-        QVERIFY(ok);
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void getKeyValue_otherTypes_leaveKeyValAsPassed_data()
-    {
-        QTest::addColumn<uint>("type");
-        QTest::newRow("REG_EXPAND_SZ") << uint(kRegExpandSz);
-        QTest::newRow("REG_MULTI_SZ") << uint(kRegMultiSz);
-        QTest::newRow("REG_BINARY") << uint(kRegBinary);
-    }
-    void getKeyValue_otherTypes_leaveKeyValAsPassed()
-    {
-        QFETCH(uint, type);
-        registry_->Set(kToolKey, kToolValue, type, std::string("%SystemRoot%\\x.exe\0", 19));
-        bool ok = false;
-        QCOMPARE(read("as passed", &ok), std::string("as passed"));
-        QVERIFY(ok);
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void getKeyValue_zeroSize_closesKeyAndFails()
-    {
-        registry_->Set(kToolKey, kToolValue, kRegSz, "");
-        std::string value = "before";
-        QVERIFY_THROWS_EXCEPTION(
-            ReadFailure, GetKeyValue(*registry_, kHkeyLocalMachine, kToolKey, kToolValue, value));
-        QCOMPARE(value, std::string("before"));
+        QCOMPARE(registry_->queries.size(), size_t(type == kKeyMissing ? 0 : 1));
+        for (const auto &query : registry_->queries) {
+            QCOMPARE(query.sizeIn, 1024u);
+            QVERIFY(query.bufferZeroed);
+        }
         QCOMPARE(registry_->openKeys, 0);
     }
 
@@ -225,61 +109,47 @@ private slots:
     {
         const WaitingTool tool = WaitingTool::Create(tmp(QStringLiteral("tool dir/sys info")));
         registry_->SetText(kToolKey, kToolValue, Native(tool.path));
-        // A second value that would start a tool if it were tried.
-        WaitingTool::Create(tmp(QStringLiteral("other\\MSINFO32.EXE")));
-        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(tmp(QStringLiteral("other"))));
+        AddWorkingSecondValue();
 
-        run();
+        QVERIFY(Start().empty());
 
-        // The tool waits for the go file, so it cannot have written yet
-        // unless the launcher waited for it.
-        QVERIFY(!tool.HasRun());
-        QVERIFY(messages_.empty());
         QVERIFY(!registry_->WasOpened(kToolFolderKey));
-        tool.Release();
-        QTRY_VERIFY_WITH_TIMEOUT(tool.HasRun(), 30000);
-        const QStringList report = tool.Report();
-        QCOMPARE(report.value(0), QStringLiteral("released"));
-        QCOMPARE(report.value(1), QStringLiteral("0"));
-        QCOMPARE(report.value(2), tool.path);
-        QVERIFY(report.value(3) != QString::number(QCoreApplication::applicationPid()));
+        tool.ExpectStartedDetached();
+        QVERIFY(tool.Report().value(3) != QString::number(QCoreApplication::applicationPid()));
     }
 
-    void firstValueNamesMissingFile_showsMessage_secondNotTried()
-    {
-        registry_->SetText(kToolKey, kToolValue, Native(tmp(QStringLiteral("no such tool"))));
-        // A second value that would start a tool if it were tried.
-        WaitingTool::Create(tmp(QStringLiteral("other\\MSINFO32.EXE")));
-        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(tmp(QStringLiteral("other"))));
-
-        run();
-
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
-        QVERIFY(!registry_->WasOpened(kToolFolderKey));
-    }
-
-    void firstValueEmptyOrOfOtherType_showsMessage_secondNotTried_data()
+    void firstValueUnusable_showsMessage_secondNotTried_data()
     {
         QTest::addColumn<uint>("type");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("empty text") << uint(kRegSz) << QByteArray("\0", 1);
-        QTest::newRow("REG_EXPAND_SZ") << uint(kRegExpandSz) << QByteArray("/bin/true\0", 10);
-        QTest::newRow("REG_MULTI_SZ") << uint(kRegMultiSz) << QByteArray("/bin/true\0\0", 11);
-        QTest::newRow("REG_DWORD") << uint(kRegDword) << QByteArray("\x01\x00\x00\x00", 4);
+        QTest::addColumn<bool>("readThrows");
+        QTest::newRow("names a missing file")
+            << uint(kRegSz) << QByteArray("/no such folder/no such tool\0", 29) << false;
+        QTest::newRow("empty text") << uint(kRegSz) << QByteArray("\0", 1) << false;
+        QTest::newRow("zero bytes") << uint(kRegSz) << QByteArray() << false;
+        QTest::newRow("REG_EXPAND_SZ")
+            << uint(kRegExpandSz) << QByteArray("/bin/true\0", 10) << false;
+        QTest::newRow("REG_MULTI_SZ")
+            << uint(kRegMultiSz) << QByteArray("/bin/true\0\0", 11) << false;
+        QTest::newRow("REG_DWORD") << uint(kRegDword) << QByteArray("\x01\x00\x00\x00", 4) << false;
+        QTest::newRow("read raises a failure")
+            << uint(kRegSz) << QByteArray("/bin/true\0", 10) << true;
     }
-    void firstValueEmptyOrOfOtherType_showsMessage_secondNotTried()
+    void firstValueUnusable_showsMessage_secondNotTried()
     {
         QFETCH(uint, type);
         QFETCH(QByteArray, bytes);
+        QFETCH(bool, readThrows);
         registry_->Set(kToolKey, kToolValue, type, bytes.toStdString());
-        // A second value that would start a tool if it were tried.
-        WaitingTool::Create(tmp(QStringLiteral("other\\MSINFO32.EXE")));
-        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(tmp(QStringLiteral("other"))));
+        if (readThrows)
+            registry_->throwOnQueryOf = kToolValue;
+        AddWorkingSecondValue();
 
-        run();
+        QCOMPARE(Start(), kUnavailable); // and lets no failure out
 
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
         QVERIFY(!registry_->WasOpened(kToolFolderKey));
+        if (!readThrows)
+            QCOMPARE(registry_->openKeys, 0);
     }
 
     void firstValueNamesNoProgram_showsMessage_data()
@@ -292,7 +162,7 @@ private slots:
     void firstValueNamesNoProgram_showsMessage()
     {
         QFETCH(QString, what);
-        QString path = tmp(what);
+        const QString path = tmp(what);
         if (what == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(path));
         } else if (what == QLatin1String("plain")) {
@@ -307,127 +177,77 @@ private slots:
         }
         registry_->SetText(kToolKey, kToolValue, Native(path));
 
-        run();
-
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
+        QCOMPARE(Start(), kUnavailable);
         QVERIFY(!QFile::exists(path + QStringLiteral(".ran")));
     }
 
+    void firstMissing_secondNamesFolderWithTool_startsThatFile_data()
+    {
+        QTest::addColumn<bool>("firstTooLong");
+        QTest::newRow("first value missing") << false;
+        QTest::newRow("first value over 1024 bytes") << true;
+    }
     void firstMissing_secondNamesFolderWithTool_startsThatFile()
     {
-        // The tool's file name is joined with a backslash, so here, where
-        // that is no separator, the file is the folder's name followed by
-        // "\MSINFO32.EXE".
+        QFETCH(bool, firstTooLong);
+        // The file name is joined with a backslash, no separator here, so
+        // the file is the folder's name followed by "\MSINFO32.EXE".
         const QString folder = tmp(QStringLiteral("shared tools"));
         QVERIFY(QDir().mkpath(folder));
         const WaitingTool tool = WaitingTool::Create(folder + QStringLiteral("\\MSINFO32.EXE"));
         registry_->AddKey(kToolKey);
+        if (firstTooLong)
+            registry_->SetText(kToolKey, kToolValue, std::string(2000, 'x'));
         registry_->SetText(kToolFolderKey, kToolFolderValue, Native(folder));
 
-        run();
+        QVERIFY(Start().empty());
 
-        QVERIFY(messages_.empty());
         QVERIFY(registry_->WasQueried(kToolKey));
-        QVERIFY(!tool.HasRun());
-        tool.Release();
-        QTRY_VERIFY_WITH_TIMEOUT(tool.HasRun(), 30000);
-        QCOMPARE(tool.Report().value(0), QStringLiteral("released"));
-        QCOMPARE(tool.Report().value(1), QStringLiteral("0"));
-        QCOMPARE(tool.Report().value(2), tool.path);
         QCOMPARE(registry_->openKeys, 0);
+        tool.ExpectStartedDetached();
     }
 
-    void firstTooLong_countsAsMissing_secondStarts()
+    void secondValueGivesNoTool_showsMessage_data()
     {
-        registry_->SetText(kToolKey, kToolValue, std::string(2000, 'x'));
-        const QString folder = tmp(QStringLiteral("tools"));
-        const WaitingTool tool = WaitingTool::Create(folder + QStringLiteral("\\MSINFO32.EXE"));
-        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(folder));
-
-        run();
-
-        QVERIFY(messages_.empty());
-        tool.Release();
-        QTRY_VERIFY_WITH_TIMEOUT(tool.HasRun(), 30000);
-    }
-
-    void firstMissing_secondNamesFolderWithoutTool_showsMessage_nothingStarts_data()
-    {
-        QTest::addColumn<QString>("content");
-        QTest::newRow("nothing there") << "";
-        QTest::newRow("a folder of that name") << "folder";
+        QTest::addColumn<QString>("second");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("zero bytes") << "zero";
+        QTest::newRow("folder with nothing there") << "";
+        QTest::newRow("a folder of the tool's name") << "folder";
         QTest::newRow("a hidden file") << "hidden";
         QTest::newRow("a program inside the folder") << "inside";
     }
-    void firstMissing_secondNamesFolderWithoutTool_showsMessage_nothingStarts()
+    void secondValueGivesNoTool_showsMessage()
     {
-        QFETCH(QString, content);
+        QFETCH(QString, second);
         QString folder = tmp(QStringLiteral("tools"));
-        QString candidate = folder + QStringLiteral("\\MSINFO32.EXE");
         QVERIFY(QDir().mkpath(folder));
-        if (content == QLatin1String("folder")) {
-            QVERIFY(QDir().mkpath(candidate));
-        } else if (content == QLatin1String("hidden")) {
+        if (second == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("\\MSINFO32.EXE")));
+        } else if (second == QLatin1String("hidden")) {
             folder = tmp(QStringLiteral(".tools"));
-            candidate = folder + QStringLiteral("\\MSINFO32.EXE");
-            WaitingTool::Create(candidate);
-        } else if (content == QLatin1String("inside")) {
-            candidate = folder + QStringLiteral("/MSINFO32.EXE");
-            WaitingTool::Create(candidate);
+            WaitingTool::Create(folder + QStringLiteral("\\MSINFO32.EXE"));
+        } else if (second == QLatin1String("inside")) {
+            WaitingTool::Create(folder + QStringLiteral("/MSINFO32.EXE"));
         }
-        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(folder));
+        if (second == QLatin1String("zero"))
+            registry_->Set(kToolFolderKey, kToolFolderValue, kRegSz, "");
+        else if (second != QLatin1String("missing"))
+            registry_->SetText(kToolFolderKey, kToolFolderValue, Native(folder));
 
-        run();
+        QCOMPARE(Start(), kUnavailable);
 
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
-    }
-
-    void bothMissing_showsMessageOnce()
-    {
-        run();
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
         QVERIFY(registry_->WasOpened(kToolKey));
         QVERIFY(registry_->WasOpened(kToolFolderKey));
-    }
-
-    void firstZeroSize_goesStraightToMessage()
-    {
-        registry_->Set(kToolKey, kToolValue, kRegSz, "");
-        const QString folder = tmp(QStringLiteral("tools"));
-        const WaitingTool tool = WaitingTool::Create(folder + QStringLiteral("\\MSINFO32.EXE"));
-        registry_->SetText(kToolFolderKey, kToolFolderValue, Native(folder));
-
-        run();
-
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
-        QVERIFY(!registry_->WasOpened(kToolFolderKey));
         QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void secondZeroSize_showsMessage()
-    {
-        registry_->Set(kToolFolderKey, kToolFolderValue, kRegSz, "");
-        run();
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
-        QCOMPARE(registry_->openKeys, 0);
-    }
-
-    void failureRaisedByRead_showsMessage_andGoesNoFurther()
-    {
-        registry_->SetText(kToolKey, kToolValue, "/bin/true");
-        registry_->throwOnQueryOf = kToolValue;
-        run(); // must not throw
-        QCOMPARE(messages_, std::vector<std::string>{kUnavailable});
-        QVERIFY(!registry_->WasOpened(kToolFolderKey));
     }
 
     void secondClick_startsSecondCopy()
     {
         const WaitingTool tool = WaitingTool::Create(tmp(QStringLiteral("info")));
         registry_->SetText(kToolKey, kToolValue, Native(tool.path));
-        run();
-        run();
-        QVERIFY(messages_.empty());
+        QVERIFY(Start().empty());
+        QVERIFY(Start().empty());
         QCOMPARE(registry_->opens.size(), size_t(2));
         tool.Release();
         QTRY_COMPARE_WITH_TIMEOUT(tool.Runs(), 2, 30000);

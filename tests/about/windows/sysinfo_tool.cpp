@@ -1,8 +1,8 @@
 // Stands in for the system information tool in the test run under Wine. It
 // waits until the test creates "<its own path>.go", then writes
 // "<its own path>.ran": its state, the number of arguments it got, its path,
-// its command line and the window style it was asked to show. A launcher that waited for it would
-// still be blocked when the test looks for the marker.
+// its command line and the window style it was asked to show. A launcher
+// that waited for it would still be blocked when the test looks for the marker.
 
 #include <cstdio>
 #include <string>
