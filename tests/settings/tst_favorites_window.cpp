@@ -20,12 +20,11 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString kAsk = QStringLiteral("Are you sure? You haven't entered a URL.");
-const QString kAskTitle = QStringLiteral("URL field empty");
-const QString kSaved = QStringLiteral("Your favorites have been saved!");
-const QString kAbsent = QStringLiteral("<absent>");
+const QStringList kEmpty = {QString(), QString(), QString()};
 
 QByteArray readBytes(const QString &path)
 {
@@ -43,8 +42,9 @@ private:
     std::unique_ptr<QTemporaryDir> home_;
     std::unique_ptr<Form1> form_;
 
-    QString configHome() const { return home_->filePath(QStringLiteral("config")); }
+    QString configHome() const { return home_->filePath(u"config"_s); }
     QString settingsFile() const { return SettingsStore::DefaultPath(); }
+    QString settingsFolder() const { return QFileInfo(settingsFile()).absolutePath(); }
 
     template <typename T = QWidget> T *control(const char *name) const
     {
@@ -54,15 +54,16 @@ private:
         return widget;
     }
     QLineEdit *field(const char *name) const { return control<QLineEdit>(name); }
+    // Address, name and mail, as the fields show them.
     QStringList fields() const
     {
         return {field("url")->text(), field("name1")->text(), field("mail")->text()};
     }
-    void fill(const QString &url, const QString &name, const QString &mail)
+    void fill(const QStringList &values)
     {
-        field("url")->setText(url);
-        field("name1")->setText(name);
-        field("mail")->setText(mail);
+        field("url")->setText(values.at(0));
+        field("name1")->setText(values.at(1));
+        field("mail")->setText(values.at(2));
     }
     void click(const char *button)
     {
@@ -71,10 +72,11 @@ private:
     // What the store holds, read as the Load command reads it.
     QStringList stored() const
     {
-        SettingsStore store;
-        return {store.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, kAbsent),
-                store.ReadSetting(keys::kApp, keys::kSection, keys::kName, kAbsent),
-                store.ReadSetting(keys::kApp, keys::kSection, keys::kMail, kAbsent)};
+        const SettingsStore store;
+        const QString absent = u"<absent>"_s;
+        return {store.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, absent),
+                store.ReadSetting(keys::kApp, keys::kSection, keys::kName, absent),
+                store.ReadSetting(keys::kApp, keys::kSection, keys::kMail, absent)};
     }
     void store(const QString &key, const QString &value)
     {
@@ -94,12 +96,29 @@ private:
         QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : form_.get();
         QTest::keyClick(target, key, Qt::ControlModifier);
     }
-    static void checkShown(const msgbox::Shown &shown, const QString &text, const QString &title,
-                           int style)
+
+    // Asked: the question Save asks when the address is empty.
+    enum Box
     {
-        QCOMPARE(shown.text, text);
-        QCOMPARE(shown.title, title);
-        QCOMPARE(shown.style, style);
+        Asked,
+        Saved
+    };
+    static void checkBox(const msgbox::Shown &shown, Box box)
+    {
+        const bool asked = box == Asked;
+        QCOMPARE(shown.text, asked ? u"Are you sure? You haven't entered a URL."_s
+                                   : u"Your favorites have been saved!"_s);
+        QCOMPARE(shown.title, asked ? u"URL field empty"_s : u"Pagecrier"_s);
+        QCOMPARE(shown.style,
+                 asked ? int(msgbox::MB_YESNO) : msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
+    }
+    // The messages shown since the last look must be these, in this order.
+    static void expectShown(const QList<Box> &boxes)
+    {
+        const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
+        QCOMPARE(shown.size(), boxes.size());
+        for (qsizetype i = 0; i < shown.size() && !QTest::currentTestFailed(); ++i)
+            checkBox(shown[i], boxes[i]);
     }
 
 private slots:
@@ -108,10 +127,10 @@ private slots:
         home_ = std::make_unique<QTemporaryDir>();
         QVERIFY(home_->isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(home_->filePath(QStringLiteral("data"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home_->filePath(u"data"_s)));
         msgbox::seam::Enable();
         startWindow();
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        expectShown({});
     }
 
     void cleanup()
@@ -125,77 +144,62 @@ private slots:
 
     void saveWithEmptyAddress_answerNo_writesNothing()
     {
-        fill(QString(), QStringLiteral("Ann"), QStringLiteral("ann@example.com"));
+        fill({QString(), u"Ann"_s, u"ann@example.com"_s});
         msgbox::seam::QueueAnswer(msgbox::IDNO);
         click("Command11");
-        const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        checkShown(shown[0], kAsk, kAskTitle, msgbox::MB_YESNO);
-        // Not even the folder is made.
-        QVERIFY(!QFileInfo::exists(QFileInfo(settingsFile()).absolutePath()));
-        QCOMPARE(fields(), (QStringList{QString(), QStringLiteral("Ann"),
-                                        QStringLiteral("ann@example.com")}));
+        expectShown({Asked});
+        QVERIFY(!QFileInfo::exists(settingsFolder())); // not even the folder is made
+        QCOMPARE(fields(), (QStringList{QString(), u"Ann"_s, u"ann@example.com"_s}));
     }
 
     void saveWithEmptyAddress_answerNo_keepsEarlierFavorites()
     {
-        store(keys::kUrl, QStringLiteral("http://old/"));
-        store(keys::kName, QStringLiteral("Old"));
+        store(keys::kUrl, u"http://old/"_s);
+        store(keys::kName, u"Old"_s);
         const QByteArray before = readBytes(settingsFile());
-        fill(QString(), QStringLiteral("New"), QString());
+        fill({QString(), u"New"_s, QString()});
         msgbox::seam::QueueAnswer(msgbox::IDNO);
         click("Command11");
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
+        expectShown({Asked});
         QCOMPARE(readBytes(settingsFile()), before);
     }
 
     void saveWithEmptyAddress_answerYes_storesEmptyAddress()
     {
-        store(keys::kUrl, QStringLiteral("http://old/"));
-        fill(QString(), QStringLiteral("Ann"), QStringLiteral("ann@example.com"));
+        store(keys::kUrl, u"http://old/"_s);
+        fill({QString(), u"Ann"_s, u"ann@example.com"_s});
         msgbox::seam::QueueAnswer(msgbox::IDYES);
         click("Command11");
-        const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 2);
-        checkShown(shown[0], kAsk, kAskTitle, msgbox::MB_YESNO);
-        checkShown(shown[1], kSaved, QStringLiteral("Pagecrier"),
-                   msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
-        QCOMPARE(stored(), (QStringList{QString(), QStringLiteral("Ann"),
-                                        QStringLiteral("ann@example.com")}));
+        expectShown({Asked, Saved});
+        QCOMPARE(stored(), (QStringList{QString(), u"Ann"_s, u"ann@example.com"_s}));
     }
 
     void saveWithBlankAddress_asksNothing_storesBlanks()
     {
-        fill(QStringLiteral("   "), QStringLiteral(" Ann "), QStringLiteral("\t"));
+        fill({u"   "_s, u" Ann "_s, u"\t"_s});
         click("Command11");
-        const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        checkShown(shown[0], kSaved, QStringLiteral("Pagecrier"),
-                   msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
-        QCOMPARE(stored(), (QStringList{QStringLiteral("   "), QStringLiteral(" Ann "),
-                                        QStringLiteral("\t")}));
+        expectShown({Saved});
+        QCOMPARE(stored(), (QStringList{u"   "_s, u" Ann "_s, u"\t"_s}));
     }
 
     void saveWithAddressOnly_storesEmptyNameAndMail()
     {
-        store(keys::kName, QStringLiteral("Old"));
-        store(keys::kMail, QStringLiteral("old@example.com"));
-        fill(QStringLiteral("http://example.com/"), QString(), QString());
+        store(keys::kName, u"Old"_s);
+        store(keys::kMail, u"old@example.com"_s);
+        fill({u"http://example.com/"_s, QString(), QString()});
         click("Command11");
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
-        QCOMPARE(stored(),
-                 (QStringList{QStringLiteral("http://example.com/"), QString(), QString()}));
+        expectShown({Saved});
+        QCOMPARE(stored(), (QStringList{u"http://example.com/"_s, QString(), QString()}));
     }
 
     void saveTwice_keepsOnlyTheLastFavorites()
     {
-        fill(QStringLiteral("http://one/"), QStringLiteral("One"), QStringLiteral("one@x"));
+        fill({u"http://one/"_s, u"One"_s, u"one@x"_s});
         click("Command11");
-        fill(QStringLiteral("http://two/"), QStringLiteral("Two"), QStringLiteral("two@x"));
+        fill({u"http://two/"_s, u"Two"_s, u"two@x"_s});
         click("Command11");
-        QCOMPARE(msgbox::seam::TakeShown().size(), 2);
-        QCOMPARE(stored(), (QStringList{QStringLiteral("http://two/"), QStringLiteral("Two"),
-                                        QStringLiteral("two@x")}));
+        expectShown({Saved, Saved});
+        QCOMPARE(stored(), (QStringList{u"http://two/"_s, u"Two"_s, u"two@x"_s}));
         QCOMPARE(readBytes(settingsFile()).count("http://"), 1);
     }
 
@@ -203,49 +207,47 @@ private slots:
 
     void clearThenLoad_restoresSavedFavorites()
     {
-        const QStringList odd = {QStringLiteral("http://example.com/a b?x=1&y=[2];#@%\"'\\"),
-                                 QStringLiteral("  Zoë 😀 = [section] ; note  "),
-                                 QStringLiteral("me@example.com ")};
-        fill(odd[0], odd[1], odd[2]);
+        const QStringList odd = {u"http://example.com/a b?x=1&y=[2];#@%\"'\\"_s,
+                                 u"  Zoë 😀 = [section] ; note  "_s, u"me@example.com "_s};
+        fill(odd);
         click("Command11");
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
+        expectShown({Saved});
         const QByteArray saved = readBytes(settingsFile());
 
         click("Command9");
-        QCOMPARE(fields(), (QStringList{QString(), QString(), QString()}));
+        QCOMPARE(fields(), kEmpty);
         QCOMPARE(readBytes(settingsFile()), saved); // Clear leaves the store alone
 
         click("Command10");
         QCOMPARE(fields(), odd);
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        expectShown({});
     }
 
     void loadWithNothingStored_emptiesFields()
     {
-        fill(QStringLiteral("http://typed/"), QStringLiteral("Typed"), QStringLiteral("t@x"));
+        fill({u"http://typed/"_s, u"Typed"_s, u"t@x"_s});
         click("Command10");
-        QCOMPARE(fields(), (QStringList{QString(), QString(), QString()}));
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
-        QVERIFY(!QFileInfo::exists(QFileInfo(settingsFile()).absolutePath()));
+        QCOMPARE(fields(), kEmpty);
+        expectShown({});
+        QVERIFY(!QFileInfo::exists(settingsFolder()));
     }
 
     void loadWithOneKeyStored_emptiesTheOthers()
     {
-        store(keys::kMail, QStringLiteral("only@x"));
-        fill(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"));
+        store(keys::kMail, u"only@x"_s);
+        fill({u"a"_s, u"b"_s, u"c"_s});
         click("Command10");
-        QCOMPARE(fields(), (QStringList{QString(), QString(), QStringLiteral("only@x")}));
+        QCOMPARE(fields(), (QStringList{QString(), QString(), u"only@x"_s}));
     }
 
     void load_seesWhatAnotherCopyWroteMeanwhile()
     {
         click("Command10");
-        QCOMPARE(fields(), (QStringList{QString(), QString(), QString()}));
+        QCOMPARE(fields(), kEmpty);
         // Another running copy saves (spelling the names its own way).
-        SettingsStore().WriteSetting(QStringLiteral("PAGECRIER"), QStringLiteral("FAVS"),
-                                     QStringLiteral("URL"), QStringLiteral("http://other/"));
+        SettingsStore().WriteSetting(u"PAGECRIER"_s, u"FAVS"_s, u"URL"_s, u"http://other/"_s);
         click("Command10");
-        QCOMPARE(field("url")->text(), QStringLiteral("http://other/"));
+        QCOMPARE(field("url")->text(), u"http://other/"_s);
     }
 
     // ---- Keys and menu -------------------------------------------------
@@ -253,79 +255,67 @@ private slots:
     void ctrlS_behavesAsSaveButton()
     {
         field("url")->setFocus();
-        fill(QString(), QStringLiteral("Ann"), QString());
+        fill({QString(), u"Ann"_s, QString()});
         msgbox::seam::QueueAnswer(msgbox::IDNO);
         pressCtrl(Qt::Key_S);
-        QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        checkShown(shown[0], kAsk, kAskTitle, msgbox::MB_YESNO);
+        expectShown({Asked});
         QVERIFY(!QFileInfo::exists(settingsFile()));
 
         msgbox::seam::QueueAnswer(msgbox::IDYES);
         pressCtrl(Qt::Key_S);
-        shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 2);
-        checkShown(shown[1], kSaved, QStringLiteral("Pagecrier"),
-                   msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
-        QCOMPARE(stored(), (QStringList{QString(), QStringLiteral("Ann"), QString()}));
+        expectShown({Asked, Saved});
+        QCOMPARE(stored(), (QStringList{QString(), u"Ann"_s, QString()}));
 
-        fill(QStringLiteral("http://x/"), QStringLiteral("B"), QStringLiteral("b@x"));
+        fill({u"http://x/"_s, u"B"_s, u"b@x"_s});
         pressCtrl(Qt::Key_S);
-        shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        checkShown(shown[0], kSaved, QStringLiteral("Pagecrier"),
-                   msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
-        QCOMPARE(stored(), (QStringList{QStringLiteral("http://x/"), QStringLiteral("B"),
-                                        QStringLiteral("b@x")}));
+        expectShown({Saved});
+        QCOMPARE(stored(), (QStringList{u"http://x/"_s, u"B"_s, u"b@x"_s}));
         // The text in the focused field is not touched by the key.
-        QCOMPARE(field("url")->text(), QStringLiteral("http://x/"));
+        QCOMPARE(field("url")->text(), u"http://x/"_s);
     }
 
     void ctrlG_behavesAsLoadButton()
     {
-        store(keys::kUrl, QStringLiteral("http://saved/"));
-        store(keys::kName, QStringLiteral("Saved"));
+        store(keys::kUrl, u"http://saved/"_s);
+        store(keys::kName, u"Saved"_s);
         field("name1")->setFocus();
-        fill(QStringLiteral("typed"), QStringLiteral("typed"), QStringLiteral("typed"));
+        fill({u"typed"_s, u"typed"_s, u"typed"_s});
         pressCtrl(Qt::Key_G);
-        QCOMPARE(fields(), (QStringList{QStringLiteral("http://saved/"), QStringLiteral("Saved"),
-                                        QString()}));
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        QCOMPARE(fields(), (QStringList{u"http://saved/"_s, u"Saved"_s, QString()}));
+        expectShown({});
     }
 
     void menuItems_runTheButtonsHandlers()
     {
-        QAction *save = form_->findChild<QAction *>(QStringLiteral("mnuFileSave"));
-        QAction *get = form_->findChild<QAction *>(QStringLiteral("mnuFileGet"));
+        QAction *save = form_->findChild<QAction *>(u"mnuFileSave"_s);
+        QAction *get = form_->findChild<QAction *>(u"mnuFileGet"_s);
         QVERIFY(save && get);
-        fill(QString(), QStringLiteral("M"), QStringLiteral("m@x"));
+        fill({QString(), u"M"_s, u"m@x"_s});
         msgbox::seam::QueueAnswer(msgbox::IDNO);
         save->trigger();
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
+        expectShown({Asked});
         QVERIFY(!QFileInfo::exists(settingsFile()));
-        fill(QStringLiteral("http://menu/"), QStringLiteral("M"), QStringLiteral("m@x"));
+        fill({u"http://menu/"_s, u"M"_s, u"m@x"_s});
         save->trigger();
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
+        expectShown({Saved});
         click("Command9");
         get->trigger();
-        QCOMPARE(fields(), (QStringList{QStringLiteral("http://menu/"), QStringLiteral("M"),
-                                        QStringLiteral("m@x")}));
+        QCOMPARE(fields(), (QStringList{u"http://menu/"_s, u"M"_s, u"m@x"_s}));
     }
 
     // ---- Start-up ------------------------------------------------------
 
     void startupOn_savedFavoritesComeBack()
     {
-        const QStringList odd = {QStringLiteral(" http://example.com/?q=a=b "),
-                                 QStringLiteral("Ünïcödé\\name"), QString()};
-        fill(odd[0], odd[1], odd[2]);
+        const QStringList odd = {u" http://example.com/?q=a=b "_s, u"Ünïcödé\\name"_s, QString()};
+        fill(odd);
         click("Command11");
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
-        store(keys::kStartup, QStringLiteral("1"));
+        expectShown({Saved});
+        store(keys::kStartup, u"1"_s);
 
         startWindow();
         QCOMPARE(fields(), odd);
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        expectShown({});
     }
 
     void startupNotOne_leavesFieldsEmpty_data()
@@ -341,27 +331,27 @@ private slots:
     void startupNotOne_leavesFieldsEmpty()
     {
         QFETCH(QString, startup);
-        store(keys::kUrl, QStringLiteral("http://saved/"));
-        store(keys::kName, QStringLiteral("Saved"));
-        store(keys::kMail, QStringLiteral("saved@x"));
+        store(keys::kUrl, u"http://saved/"_s);
+        store(keys::kName, u"Saved"_s);
+        store(keys::kMail, u"saved@x"_s);
         if (!startup.isNull())
             store(keys::kStartup, startup);
 
         startWindow();
-        QCOMPARE(fields(), (QStringList{QString(), QString(), QString()}));
+        QCOMPARE(fields(), kEmpty);
         // The window starts normally: nothing reported, and it works.
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        expectShown({});
         QVERIFY(form_->isVisible());
         click("Command10");
-        QCOMPARE(field("url")->text(), QStringLiteral("http://saved/"));
+        QCOMPARE(field("url")->text(), u"http://saved/"_s);
     }
 
     void startupOneWithNothingSaved_emptiesFields()
     {
-        store(keys::kStartup, QStringLiteral("1.0"));
+        store(keys::kStartup, u"1.0"_s);
         startWindow();
-        QCOMPARE(fields(), (QStringList{QString(), QString(), QString()}));
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        QCOMPARE(fields(), kEmpty);
+        expectShown({});
     }
 
     // ---- Failures ------------------------------------------------------
@@ -370,74 +360,65 @@ private slots:
     {
         // A regular file where the settings folder should be.
         QVERIFY(QDir().mkpath(configHome()));
-        QFile blocker(QFileInfo(settingsFile()).absolutePath());
+        QFile blocker(settingsFolder());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
 
-        fill(QStringLiteral("http://typed/"), QStringLiteral("Typed"), QStringLiteral("t@x"));
+        const QStringList typed = {u"http://typed/"_s, u"Typed"_s, u"t@x"_s};
+        fill(typed);
         click("Command11");
         QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
         QCOMPARE(shown.size(), 1); // the failure report; no "saved" message
-        QVERIFY2(shown[0].text.contains(settingsFile()), qPrintable(shown[0].text));
-        QVERIFY2(shown[0].text.contains(QString::fromLocal8Bit(strerror(ENOTDIR))),
+        const QString cause = QString::fromLocal8Bit(strerror(ENOTDIR));
+        QVERIFY2(shown[0].text.contains(settingsFile()) && shown[0].text.contains(cause),
                  qPrintable(shown[0].text));
         QVERIFY(form_->isVisible());
-        QCOMPARE(fields(), (QStringList{QStringLiteral("http://typed/"), QStringLiteral("Typed"),
-                                        QStringLiteral("t@x")}));
+        QCOMPARE(fields(), typed);
 
         click("Command10");
         shown = msgbox::seam::TakeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.contains(settingsFile()), qPrintable(shown[0].text));
-        QCOMPARE(fields(), (QStringList{QStringLiteral("http://typed/"), QStringLiteral("Typed"),
-                                        QStringLiteral("t@x")}));
+        QCOMPARE(fields(), typed);
 
         // Once the folder is back, the same window saves.
         QVERIFY(QFile::remove(blocker.fileName()));
         click("Command11");
-        QCOMPARE(msgbox::seam::TakeShown().size(), 1);
-        QCOMPARE(stored(), (QStringList{QStringLiteral("http://typed/"), QStringLiteral("Typed"),
-                                        QStringLiteral("t@x")}));
+        expectShown({Saved});
+        QCOMPARE(stored(), typed);
     }
 
     void damagedFile_readableUsed_copyKept_userTold()
     {
-        QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
+        QVERIFY(QDir().mkpath(settingsFolder()));
         const QByteArray damaged("\x01\x02 junk without equals\n"
                                  "[Pagecrier/favs]\n"
                                  "url=http://kept/\n"
                                  "\xff\xfe not text\n"
                                  "startup=1\n"
                                  "name1=Kept\n");
-        {
-            QFile f(settingsFile());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(damaged);
-        }
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+        file.close();
         // Start-up uses what can be read, and says nothing yet.
         startWindow();
-        QCOMPARE(fields(),
-                 (QStringList{QStringLiteral("http://kept/"), QStringLiteral("Kept"), QString()}));
-        QCOMPARE(msgbox::seam::TakeShown().size(), 0);
+        QCOMPARE(fields(), (QStringList{u"http://kept/"_s, u"Kept"_s, QString()}));
+        expectShown({});
 
-        field("mail")->setText(QStringLiteral("new@x"));
+        field("mail")->setText(u"new@x"_s);
         click("Command11");
         const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
         QCOMPARE(shown.size(), 2);
-        const QStringList copies =
-            QFileInfo(settingsFile())
-                .absoluteDir()
-                .entryList({QStringLiteral("pagecrier.ini.damaged-*")}, QDir::Files);
+        const QDir folder(settingsFolder());
+        const QStringList copies = folder.entryList({u"pagecrier.ini.damaged-*"_s}, QDir::Files);
         QCOMPARE(copies.size(), 1);
-        const QString copy = QFileInfo(settingsFile()).absoluteDir().filePath(copies[0]);
+        const QString copy = folder.filePath(copies[0]);
         QCOMPARE(readBytes(copy), damaged);
         QVERIFY2(shown[0].text.contains(copy), qPrintable(shown[0].text));
         QCOMPARE(shown[0].style, msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
-        checkShown(shown[1], kSaved, QStringLiteral("Pagecrier"),
-                   msgbox::MB_OK | msgbox::MB_ICONINFORMATION);
+        checkBox(shown[1], Saved);
         QVERIFY(form_->isVisible());
-        QCOMPARE(fields(), (QStringList{QStringLiteral("http://kept/"), QStringLiteral("Kept"),
-                                        QStringLiteral("new@x")}));
+        QCOMPARE(fields(), (QStringList{u"http://kept/"_s, u"Kept"_s, u"new@x"_s}));
         QCOMPARE(stored(), fields());
     }
 };
@@ -446,12 +427,12 @@ int main(int argc, char *argv[])
 {
     // Nothing may reach the real user's files, not even before the first test.
     QTemporaryDir scratch;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("cache"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath(u"config"_s)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(u"data"_s)));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(scratch.filePath(u"cache"_s)));
     PrepareWebEngine(); // the web engine's sandbox cannot run as root
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pagecrier"));
+    QApplication::setApplicationName(u"Pagecrier"_s);
     TestFavoritesWindow test;
     return QTest::qExec(&test, argc, argv);
 }
