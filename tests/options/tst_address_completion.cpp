@@ -2,8 +2,8 @@
 // the completion as a line edit offers it.
 #include "address_list.h"
 #include "autocomplete.h"
-#include "completer_rows.h"
 #include "completion_service.h"
+#include "options_helpers.h"
 #include "path_candidates.h"
 
 #include <QAbstractItemView>
@@ -17,15 +17,13 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <utility>
+
+using namespace Qt::StringLiterals;
 
 namespace {
-
-void Touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-}
 
 // Puts the folder's modification time an hour back, as for a folder nobody
 // touched lately.
@@ -37,6 +35,21 @@ void MakeOld(const QString &folder)
     QVERIFY(utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), times, 0) == 0);
 }
 
+// Files that hold no address list (out of the test class: moc misreads raw
+// strings in it).
+const std::pair<const char *, QByteArray> kDamagedFiles[] = {
+    {"garbage", QByteArray("\x01\x02 not a list at all \xff", 24)},
+    {"cut short", R"({"format":"pagecrier-addresses","addresses":["http://a)"},
+    {"other document", R"({"addresses":["http://a.example/"]})"},
+    {"no array", R"({"format":"pagecrier-addresses","addresses":"x"})"},
+    {"array at top", R"(["http://a.example/"])"},
+    {"empty file", QByteArray()},
+};
+
+// A list with some entries that are no addresses.
+const QByteArray kMixedList = R"({"format":"pagecrier-addresses","addresses":
+    ["http://a.example/", 17, "", null, "http://a.example/", {"x":1}, "http://b.example/"]})";
+
 } // namespace
 
 class AddressCompletionTest : public QObject
@@ -44,510 +57,376 @@ class AddressCompletionTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        data_.emplace();
+        files_.emplace();
+        QVERIFY(data_->isValid() && files_->isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data_->path()));
+        autocomplete::seam::ForgetState();
+    }
+
+    void cleanup()
+    {
+        qDeleteAll(fields_);
+        fields_.clear();
+        autocomplete::seam::ForgetState();
+        data_.reset();
+        files_.reset();
+    }
 
     // The remembered lists.
-    void remember_keepsNewestFirstWithoutDuplicates();
-    void remember_dropsTheOldestBeyondTheLimit();
-    void remember_survivesReadingTheFileAgain();
-    void remember_mergesWhatAnotherCopyWrote();
-    void load_damagedFileIsSkippedAndRepairedByNextWrite_data();
-    void load_damagedFileIsSkippedAndRepairedByNextWrite();
-    void load_skipsEntriesThatAreNoAddresses();
-    void remember_unwritableFolderKeepsTheAddressInMemory();
+    void remember_keepsNewestFirstWithoutDuplicatesWithinTheLimit()
+    {
+        AddressList list(ListFile(), 3);
+        list.Load();
+        QVERIFY(list.entries().isEmpty());
+        for (const QString &address :
+             {u"http://a.example/"_s, u"http://b.example/"_s, u"http://a.example/"_s, QString()})
+            QVERIFY(list.Remember(address));
+        QCOMPARE(list.entries(), QStringList({"http://a.example/", "http://b.example/"}));
+
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(list.Remember(u"http://%1.example/"_s.arg(i)));
+        QCOMPARE(list.entries(),
+                 QStringList({"http://5.example/", "http://4.example/", "http://3.example/"}));
+    }
+
+    void remember_writesTheFileOtherCopiesRead()
+    {
+        // Two copies of the program on one file, in a folder still to be made.
+        const QString path = data_->filePath(u"deeper/list.json"_s);
+        AddressList first(path);
+        AddressList second(path);
+        first.Load();
+        second.Load();
+        QVERIFY(first.Remember(u"http://x.example/with space & \"quotes\""_s));
+        QVERIFY(second.Remember(u"www.ünïcode.example"_s));
+        first.Load();
+        QCOMPARE(first.entries(),
+                 QStringList({"www.ünïcode.example", "http://x.example/with space & \"quotes\""}));
+    }
+
+    void load_damagedFileIsSkippedAndRepairedByNextWrite_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        for (const auto &[name, content] : kDamagedFiles)
+            QTest::newRow(name) << content;
+    }
+
+    void load_damagedFileIsSkippedAndRepairedByNextWrite()
+    {
+        QFETCH(QByteArray, content);
+        {
+            QFile file(ListFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        AddressList list(ListFile());
+        list.Load();
+        QVERIFY(list.entries().isEmpty());
+        QVERIFY(list.Remember(u"http://new.example/"_s));
+
+        AddressList again(ListFile());
+        again.Load();
+        QCOMPARE(again.entries(), QStringList{"http://new.example/"});
+    }
+
+    void load_skipsEntriesThatAreNoAddresses()
+    {
+        QCOMPARE(AddressList::Parse(kMixedList, 500),
+                 QStringList({"http://a.example/", "http://b.example/"}));
+        QCOMPARE(AddressList::Parse(kMixedList, 1), QStringList{"http://a.example/"});
+    }
+
+    void remember_unwritableFolderKeepsTheAddressInMemory()
+    {
+        // A plain file where the folder should be: nothing can be written below
+        // it, whoever runs the test.
+        Make(data_->path(), {"blocker"});
+        AddressList list(data_->filePath(u"blocker/list.json"_s));
+        list.Load();
+        QVERIFY(!list.Remember(u"http://kept.example/"_s));
+        QCOMPARE(list.entries(), QStringList{"http://kept.example/"});
+    }
 
     // File-system candidates.
-    void paths_listTheTypedFolderIgnoringCase();
-    void paths_hiddenEntriesOnlyForADot();
-    void paths_homeAndFileAddressForms();
-    void paths_otherTextsAreNoPaths();
-    void paths_unchangedFolderIsListedOnce();
-    void paths_changedFolderIsListedAfresh();
+    void paths_data()
+    {
+        // "<root>" stands for a folder holding Alpha.txt, alpine/ (empty),
+        // beta.txt, .hidden, hello, report.html and Reports/; HOME is that folder.
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList all = {"<root>/Alpha.txt", "<root>/alpine/",     "<root>/beta.txt",
+                                 "<root>/hello",     "<root>/report.html", "<root>/Reports/"};
+        QTest::newRow("case ignored") << u"<root>/AL"_s << all.mid(0, 2);
+        QTest::newRow("whole folder") << u"<root>/"_s << all;
+        QTest::newRow("hidden for a dot") << u"<root>/."_s << QStringList{"<root>/.hidden"};
+        QTest::newRow("hidden left out") << u"<root>/h"_s << QStringList{"<root>/hello"};
+        QTest::newRow("file://") << u"file://<root>/rep"_s
+                                 << QStringList(
+                                        {"file://<root>/report.html", "file://<root>/Reports/"});
+        QTest::newRow("FILE:") << u"FILE:<root>/Reports"_s << QStringList{"FILE:<root>/Reports/"};
+        QTest::newRow("~/") << u"~/report"_s << QStringList({"~/report.html", "~/Reports/"});
+        for (const QString &none : {u"<root>/alpine/"_s, u"<root>/missing/"_s, u"<root>/x"_s})
+            QTest::addRow("none for %s", qPrintable(none)) << none << QStringList();
+        for (const QString &other : {u"h"_s, u"http://"_s, u"www.example.org"_s, u"~"_s,
+                                     u"~root/"_s, u"file:"_s, u"file://host/x"_s, u"C:\\"_s})
+            QTest::addRow("no path: %s", qPrintable(other)) << other << QStringList();
+    }
+
+    void paths()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        const QString root = files_->path();
+        Make(root,
+             {"Alpha.txt", "alpine/", "beta.txt", ".hidden", "hello", "report.html", "Reports/"});
+        expected.replaceInStrings(u"<root>"_s, root);
+
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(root));
+        const QStringList candidates =
+            PathCandidates().Candidates(typed.replace(u"<root>"_s, root));
+        qputenv("HOME", oldHome);
+        QCOMPARE(candidates, expected);
+    }
+
+    void paths_folderListedAgainOnlyWhenChanged()
+    {
+        const QString root = files_->path();
+        Make(root, {"one"});
+        MakeOld(root);
+        PathCandidates paths;
+        for (const char *typed : {"/o", "/on", "/one"})
+            QCOMPARE(paths.Candidates(root + QLatin1String(typed)), Under(root, {"one"}));
+        QCOMPARE(paths.listings(), 1);
+
+        Make(root, {"other"});
+        QCOMPARE(paths.Candidates(root + u"/o"_s), Under(root, {"one", "other"}));
+    }
 
     // The service.
-    void candidates_typedThenVisitedThenPaths();
-    void candidates_emptyTextHasNone();
-    void candidates_stopAtTheMaximum();
-    void visited_onlyWebAddressesAreKept();
-    void dataFolder_followsXdgDataHome();
+    void candidates_typedThenVisitedThenPaths()
+    {
+        const QString root = files_->path();
+        Make(root, {"page.html"});
+        CompletionService service(data_->path());
+        service.RememberVisited(QUrl(u"http://www.visited.example/"_s));
+        service.RememberVisited(QUrl(u"http://www.both.example/"_s));
+        for (const QString &typed :
+             {u"http://www.both.example/"_s, u"HTTP://WWW.TYPED.EXAMPLE/"_s, u"ftp://elsewhere/"_s})
+            service.RememberTyped(typed);
+
+        QCOMPARE(service.Candidates(u"http://www."_s),
+                 QStringList({"HTTP://WWW.TYPED.EXAMPLE/", "http://www.both.example/",
+                              "http://www.visited.example/"}));
+        QCOMPARE(service.Candidates(u"Http://www.v"_s), QStringList{"http://www.visited.example/"});
+        QCOMPARE(service.Candidates(root + u"/P"_s), Under(root, {"page.html"}));
+        QCOMPARE(service.Candidates(u"nothing"_s), QStringList());
+        QCOMPARE(service.Candidates(QString()), QStringList());
+    }
+
+    void candidates_stopAtTheMaximum()
+    {
+        const QString root = files_->path();
+        for (int i = 0; i < 30; ++i)
+            Make(root, {u"f%1"_s.arg(i, 2, 10, QLatin1Char('0'))});
+        const int limit = CompletionService::kMaxCandidates;
+        QStringList typed;
+        for (int i = 0; i < limit - 10; ++i)
+            typed.prepend(u"/t%1"_s.arg(i));
+        {
+            QFile file(data_->filePath(u"typed-addresses.json"_s));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(AddressList::Serialize(typed));
+        }
+        CompletionService service(data_->path(), limit + 10);
+        QCOMPARE(service.typed().entries(), typed);
+        const QStringList candidates = service.Candidates(u"/"_s);
+        QCOMPARE(candidates.size(), limit);
+        // The typed ones first, then the first few of the paths typed before.
+        QCOMPARE(candidates.mid(0, limit - 10), typed);
+        QVERIFY(!candidates.contains(root + u"/f00"_s));
+
+        const QStringList paths = service.Candidates(root + u"/f"_s);
+        QCOMPARE(paths.size(), 30);
+        QCOMPARE(paths.first(), root + u"/f00"_s);
+    }
+
+    void visited_onlyWebAddressesAreKept()
+    {
+        CompletionService service(data_->path());
+        for (const QString &other :
+             {u"about:blank"_s, u"file:///etc/hosts"_s, u"ftp://files.example/"_s, QString()})
+            service.RememberVisited(QUrl(other));
+        QVERIFY(service.visited().entries().isEmpty());
+        service.RememberVisited(QUrl(u"https://secure.example/a?b=c"_s));
+        service.RememberVisited(QUrl(u"HTTP://plain.example/"_s));
+        QCOMPARE(service.visited().entries(),
+                 QStringList({"http://plain.example/", "https://secure.example/a?b=c"}));
+    }
+
+    void dataFolder_followsXdgDataHome()
+    {
+        QCOMPARE(CompletionService::DefaultDataDir(), data_->path() + u"/pagecrier"_s);
+        CompletionService().RememberTyped(u"http://a.example/"_s);
+        QVERIFY(QFile::exists(data_->path() + u"/pagecrier/typed-addresses.json"_s));
+
+        // A relative XDG_DATA_HOME counts as unset.
+        const QByteArray old = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", "relative/ignored");
+        const QString fallback = CompletionService::DefaultDataDir();
+        qunsetenv("XDG_DATA_HOME");
+        const QString unset = CompletionService::DefaultDataDir();
+        qputenv("XDG_DATA_HOME", old);
+        QCOMPARE(fallback, QDir::homePath() + u"/.local/share/pagecrier"_s);
+        QCOMPARE(unset, fallback);
+    }
 
     // Through a line edit.
-    void field_typedAddressOfferedAfterRestart();
-    void field_visitedAddressOffered();
-    void field_pathsFromAFolderOffered();
-    void field_choosingACandidateFillsTheField();
-    void field_withoutCompletionRemembersNothing();
-    void field_attachingTwiceKeepsOneCompleter();
-    void field_lastFieldGoneEndsRemembering();
+    void field_typedAddressOfferedAfterRestart()
+    {
+        QLineEdit *before = NewField();
+        before->setText(u"http://www.mysite.example/index.html"_s);
+        autocomplete::NoteAddressSent(before);
+
+        // A new run of the program: nothing in memory, only the data folder.
+        autocomplete::seam::ForgetState();
+        DropField(before);
+
+        QLineEdit *field = NewField();
+        QVERIFY(autocomplete::HasAutoComplete(field));
+        QCOMPARE(Offers(field, u"HTTP://www.my"_s),
+                 QStringList{"http://www.mysite.example/index.html"});
+        QCOMPARE(field->text(), u"HTTP://www.my"_s);
+
+        QTest::keyClicks(field, u"x"_s);
+        QTRY_VERIFY(!field->completer()->popup()->isVisible());
+        QCOMPARE(field->completer()->completionCount(), 0);
+    }
+
+    void field_visitedAddressesAndPathsOffered()
+    {
+        const QString root = files_->path();
+        Make(root, {"index.html", "Index-old.html", "other.html"});
+        QLineEdit *field = NewField();
+        autocomplete::NoteAddressVisited(QUrl(u"https://answer.example/thanks"_s));
+        autocomplete::NoteAddressVisited(QUrl(u"about:blank"_s));
+        QCOMPARE(Offers(field, u"h"_s), QStringList{"https://answer.example/thanks"});
+        QVERIFY(QFile::exists(data_->path() + u"/pagecrier/visited-addresses.json"_s));
+        field->clear();
+        QCOMPARE(Offers(field, root + u"/in"_s), Under(root, {"Index-old.html", "index.html"}));
+    }
+
+    void field_choosingACandidateFillsTheField()
+    {
+        const QString root = files_->path();
+        Make(root, {"chosen.html"});
+        QLineEdit *field = NewField();
+        autocomplete::NoteAddressVisited(QUrl(u"http://chosen.example/"_s));
+        QSignalSpy changed(field, &QLineEdit::textChanged);
+
+        QCOMPARE(Offers(field, u"http://ch"_s), QStringList{"http://chosen.example/"});
+        QAbstractItemView *popup = field->completer()->popup();
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+        QCOMPARE(field->text(), u"http://chosen.example/"_s);
+        QTRY_VERIFY(!popup->isVisible());
+        QCOMPARE(changed.last().first().toString(), u"http://chosen.example/"_s);
+
+        // A path chosen with the mouse.
+        field->clear();
+        QCOMPARE(Offers(field, root + u"/c"_s), Under(root, {"chosen.html"}));
+        const QModelIndex first = popup->model()->index(0, 0);
+        QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(first).center());
+        QCOMPARE(field->text(), root + u"/chosen.html"_s);
+    }
+
+    void field_withoutCompletionRemembersNothing()
+    {
+        QLineEdit plain;
+        plain.setText(u"http://never.example/"_s);
+        autocomplete::NoteAddressSent(&plain);
+        autocomplete::NoteAddressVisited(QUrl(u"http://never.example/visited"_s));
+        QVERIFY(!autocomplete::HasAutoComplete(&plain));
+        QVERIFY(!QDir(data_->path() + u"/pagecrier"_s).exists());
+
+        QLineEdit *field = NewField();
+        autocomplete::NoteAddressSent(&plain);
+        Type(field, u"http://never"_s);
+        QTest::qWait(0);
+        QVERIFY(!field->completer()->popup()->isVisible());
+    }
+
+    void field_attachingTwiceKeepsOneCompleter()
+    {
+        QLineEdit *field = NewField();
+        QCompleter *completer = field->completer();
+        autocomplete::MakeAutoComplete(field);
+        QCOMPARE(field->completer(), completer);
+        autocomplete::MakeAutoComplete(nullptr);
+    }
+
+    void field_lastFieldGoneEndsRemembering()
+    {
+        const QString visitedFile = data_->path() + u"/pagecrier/visited-addresses.json"_s;
+        QLineEdit *first = NewField();
+        QLineEdit *second = NewField();
+        DropField(first);
+        autocomplete::NoteAddressVisited(QUrl(u"http://one.example/"_s));
+        QVERIFY(QFile::exists(visitedFile));
+        QVERIFY(QFile::remove(visitedFile));
+
+        DropField(second);
+        autocomplete::NoteAddressVisited(QUrl(u"http://two.example/"_s));
+        QVERIFY(!QFile::exists(visitedFile));
+
+        // A new field starts the service again, with what the folder holds.
+        QLineEdit *again = NewField();
+        autocomplete::NoteAddressVisited(QUrl(u"http://three.example/"_s));
+        QCOMPARE(Offers(again, u"http://"_s), QStringList{"http://three.example/"});
+    }
 
 private:
-    QLineEdit *NewField();
-    void Type(QLineEdit *field, const QString &text);
+    QString ListFile() const { return data_->filePath(u"list.json"_s); }
+    // A new address field with the completion attached.
+    QLineEdit *NewField()
+    {
+        auto *field = new QLineEdit;
+        field->setObjectName(u"url"_s);
+        field->resize(300, field->sizeHint().height());
+        fields_.append(field);
+        autocomplete::MakeAutoComplete(field);
+        return field;
+    }
 
-    QTemporaryDir *data_ = nullptr;
-    QTemporaryDir *files_ = nullptr;
+    void DropField(QLineEdit *field)
+    {
+        fields_.removeAll(field);
+        delete field;
+    }
+
+    void Type(QLineEdit *field, const QString &text)
+    {
+        if (!field->isVisible())
+            Activate(field);
+        field->setFocus();
+        QVERIFY(field->hasFocus());
+        QTest::keyClicks(field, text);
+    }
+
+    // What the field offers once text is typed into it.
+    QStringList Offers(QLineEdit *field, const QString &text)
+    {
+        Type(field, text);
+        return Offered(field);
+    }
+
+    std::optional<QTemporaryDir> data_;
+    std::optional<QTemporaryDir> files_;
     QList<QLineEdit *> fields_;
 };
-
-void AddressCompletionTest::init()
-{
-    data_ = new QTemporaryDir;
-    files_ = new QTemporaryDir;
-    QVERIFY(data_->isValid() && files_->isValid());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data_->path()));
-    autocomplete::seam::ForgetState();
-}
-
-void AddressCompletionTest::cleanup()
-{
-    qDeleteAll(fields_);
-    fields_.clear();
-    autocomplete::seam::ForgetState();
-    delete data_;
-    delete files_;
-    data_ = files_ = nullptr;
-}
-
-QLineEdit *AddressCompletionTest::NewField()
-{
-    auto *field = new QLineEdit;
-    field->setObjectName(QStringLiteral("url"));
-    field->resize(300, field->sizeHint().height());
-    fields_.append(field);
-    return field;
-}
-
-void AddressCompletionTest::Type(QLineEdit *field, const QString &text)
-{
-    if (!field->isVisible()) {
-        field->show();
-        field->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(field));
-    }
-    field->setFocus();
-    QVERIFY(field->hasFocus());
-    QTest::keyClicks(field, text);
-}
-
-void AddressCompletionTest::remember_keepsNewestFirstWithoutDuplicates()
-{
-    AddressList list(data_->filePath(QStringLiteral("list.json")));
-    list.Load();
-    QVERIFY(list.entries().isEmpty());
-    QVERIFY(list.Remember(QStringLiteral("http://a.example/")));
-    QVERIFY(list.Remember(QStringLiteral("http://b.example/")));
-    QVERIFY(list.Remember(QStringLiteral("http://a.example/")));
-    QVERIFY(list.Remember(QString()));
-    QCOMPARE(list.entries(), QStringList({QStringLiteral("http://a.example/"),
-                                          QStringLiteral("http://b.example/")}));
-}
-
-void AddressCompletionTest::remember_dropsTheOldestBeyondTheLimit()
-{
-    AddressList list(data_->filePath(QStringLiteral("list.json")), 3);
-    for (int i = 1; i <= 5; ++i)
-        QVERIFY(list.Remember(QStringLiteral("http://%1.example/").arg(i)));
-    QCOMPARE(list.entries(),
-             QStringList({QStringLiteral("http://5.example/"), QStringLiteral("http://4.example/"),
-                          QStringLiteral("http://3.example/")}));
-    QCOMPARE(AddressList::kDefaultLimit, 500);
-}
-
-void AddressCompletionTest::remember_survivesReadingTheFileAgain()
-{
-    const QString path = data_->filePath(QStringLiteral("deeper/list.json"));
-    {
-        AddressList list(path);
-        QVERIFY(list.Remember(QStringLiteral("http://x.example/with space & \"quotes\"")));
-        QVERIFY(list.Remember(QStringLiteral("www.ünïcode.example")));
-    }
-    AddressList again(path);
-    again.Load();
-    QCOMPARE(again.entries(),
-             QStringList({QStringLiteral("www.ünïcode.example"),
-                          QStringLiteral("http://x.example/with space & \"quotes\"")}));
-}
-
-void AddressCompletionTest::remember_mergesWhatAnotherCopyWrote()
-{
-    const QString path = data_->filePath(QStringLiteral("list.json"));
-    AddressList first(path);
-    AddressList second(path);
-    first.Load();
-    second.Load();
-    QVERIFY(first.Remember(QStringLiteral("http://first.example/")));
-    QVERIFY(second.Remember(QStringLiteral("http://second.example/")));
-    first.Load();
-    QCOMPARE(first.entries(), QStringList({QStringLiteral("http://second.example/"),
-                                           QStringLiteral("http://first.example/")}));
-}
-
-void AddressCompletionTest::load_damagedFileIsSkippedAndRepairedByNextWrite_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("garbage") << QByteArray("\x01\x02 not a list at all \xff", 24);
-    QTest::newRow("cut short") << QByteArray(
-        R"({"format":"pagecrier-addresses","addresses":["http://a)");
-    QTest::newRow("other document") << QByteArray(R"({"addresses":["http://a.example/"]})");
-    QTest::newRow("no array") << QByteArray(R"({"format":"pagecrier-addresses","addresses":"x"})");
-    QTest::newRow("array at top") << QByteArray(R"(["http://a.example/"])");
-    QTest::newRow("empty file") << QByteArray();
-}
-
-void AddressCompletionTest::load_damagedFileIsSkippedAndRepairedByNextWrite()
-{
-    QFETCH(QByteArray, content);
-    const QString path = data_->filePath(QStringLiteral("list.json"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    AddressList list(path);
-    list.Load();
-    QVERIFY(list.entries().isEmpty());
-    QVERIFY(list.Remember(QStringLiteral("http://new.example/")));
-
-    AddressList again(path);
-    again.Load();
-    QCOMPARE(again.entries(), QStringList{QStringLiteral("http://new.example/")});
-}
-
-void AddressCompletionTest::load_skipsEntriesThatAreNoAddresses()
-{
-    const QByteArray content = R"({"format":"pagecrier-addresses","addresses":
-        ["http://a.example/", 17, "", null, "http://a.example/", {"x":1}, "http://b.example/"]})";
-    QCOMPARE(AddressList::Parse(content, 500), QStringList({QStringLiteral("http://a.example/"),
-                                                            QStringLiteral("http://b.example/")}));
-    QCOMPARE(AddressList::Parse(content, 1), QStringList{QStringLiteral("http://a.example/")});
-    QCOMPARE(AddressList::Parse(
-                 AddressList::Serialize({QStringLiteral("one"), QStringLiteral("two")}), 500),
-             QStringList({QStringLiteral("one"), QStringLiteral("two")}));
-}
-
-void AddressCompletionTest::remember_unwritableFolderKeepsTheAddressInMemory()
-{
-    // A plain file where the folder should be: nothing can be written below
-    // it, whoever runs the test.
-    const QString blocker = data_->filePath(QStringLiteral("blocker"));
-    Touch(blocker);
-    AddressList list(blocker + QStringLiteral("/list.json"));
-    list.Load();
-    QVERIFY(!list.Remember(QStringLiteral("http://kept.example/")));
-    QCOMPARE(list.entries(), QStringList{QStringLiteral("http://kept.example/")});
-}
-
-void AddressCompletionTest::paths_listTheTypedFolderIgnoringCase()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/Alpha.txt"));
-    Touch(root + QStringLiteral("/beta.txt"));
-    QVERIFY(QDir(root).mkdir(QStringLiteral("alpine")));
-
-    PathCandidates paths;
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/AL")),
-             QStringList({root + QStringLiteral("/Alpha.txt"), root + QStringLiteral("/alpine/")}));
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/")),
-             QStringList({root + QStringLiteral("/Alpha.txt"), root + QStringLiteral("/alpine/"),
-                          root + QStringLiteral("/beta.txt")}));
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/alpine/")), QStringList());
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/missing/")), QStringList());
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/x")), QStringList());
-}
-
-void AddressCompletionTest::paths_hiddenEntriesOnlyForADot()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/.hidden"));
-    Touch(root + QStringLiteral("/hello"));
-    PathCandidates paths;
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/h")),
-             QStringList{root + QStringLiteral("/hello")});
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/.")),
-             QStringList{root + QStringLiteral("/.hidden")});
-}
-
-void AddressCompletionTest::paths_homeAndFileAddressForms()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/report.html"));
-    QVERIFY(QDir(root).mkdir(QStringLiteral("Reports")));
-
-    PathCandidates paths;
-    QCOMPARE(paths.Candidates(QStringLiteral("file://") + root + QStringLiteral("/rep")),
-             QStringList({QStringLiteral("file://") + root + QStringLiteral("/report.html"),
-                          QStringLiteral("file://") + root + QStringLiteral("/Reports/")}));
-    QCOMPARE(paths.Candidates(QStringLiteral("FILE:") + root + QStringLiteral("/Reports")),
-             QStringList{QStringLiteral("FILE:") + root + QStringLiteral("/Reports/")});
-    QCOMPARE(paths.Candidates(QStringLiteral("file://host/x")), QStringList());
-
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(root));
-    const QStringList fromHome = paths.Candidates(QStringLiteral("~/report"));
-    qputenv("HOME", oldHome);
-    QCOMPARE(fromHome,
-             QStringList({QStringLiteral("~/report.html"), QStringLiteral("~/Reports/")}));
-}
-
-void AddressCompletionTest::paths_otherTextsAreNoPaths()
-{
-    PathCandidates paths;
-    for (const char *text : {"h", "http://", "www.example.org", "~", "~root/", "file:", "C:\\"})
-        QCOMPARE(paths.Candidates(QString::fromLatin1(text)), QStringList());
-    PathCandidates::Split split;
-    QVERIFY(PathCandidates::SplitTyped(QStringLiteral("/usr/lo"), &split));
-    QCOMPARE(split.shownFolder, QStringLiteral("/usr/"));
-    QCOMPARE(split.localFolder, QStringLiteral("/usr/"));
-    QCOMPARE(split.namePrefix, QStringLiteral("lo"));
-}
-
-void AddressCompletionTest::paths_unchangedFolderIsListedOnce()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/one"));
-    MakeOld(root);
-    PathCandidates paths;
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/o")).size(), 1);
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/on")).size(), 1);
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/one")).size(), 1);
-    QCOMPARE(paths.listings(), 1);
-}
-
-void AddressCompletionTest::paths_changedFolderIsListedAfresh()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/one"));
-    MakeOld(root);
-    PathCandidates paths;
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/o")),
-             QStringList{root + QStringLiteral("/one")});
-    Touch(root + QStringLiteral("/other"));
-    QCOMPARE(paths.Candidates(root + QStringLiteral("/o")),
-             QStringList({root + QStringLiteral("/one"), root + QStringLiteral("/other")}));
-}
-
-void AddressCompletionTest::candidates_typedThenVisitedThenPaths()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/page.html"));
-    CompletionService service(data_->path());
-    service.RememberVisited(QUrl(QStringLiteral("http://www.visited.example/")));
-    service.RememberVisited(QUrl(QStringLiteral("http://www.both.example/")));
-    service.RememberTyped(QStringLiteral("http://www.both.example/"));
-    service.RememberTyped(QStringLiteral("HTTP://WWW.TYPED.EXAMPLE/"));
-    service.RememberTyped(QStringLiteral("ftp://elsewhere/"));
-
-    QCOMPARE(service.Candidates(QStringLiteral("http://www.")),
-             QStringList({QStringLiteral("HTTP://WWW.TYPED.EXAMPLE/"),
-                          QStringLiteral("http://www.both.example/"),
-                          QStringLiteral("http://www.visited.example/")}));
-    QCOMPARE(service.Candidates(QStringLiteral("Http://www.v")),
-             QStringList{QStringLiteral("http://www.visited.example/")});
-    QCOMPARE(service.Candidates(root + QStringLiteral("/P")),
-             QStringList{root + QStringLiteral("/page.html")});
-    QCOMPARE(service.Candidates(QStringLiteral("nothing")), QStringList());
-}
-
-void AddressCompletionTest::candidates_emptyTextHasNone()
-{
-    CompletionService service(data_->path());
-    service.RememberTyped(QStringLiteral("http://a.example/"));
-    QCOMPARE(service.Candidates(QString()), QStringList());
-}
-
-void AddressCompletionTest::candidates_stopAtTheMaximum()
-{
-    const QString root = files_->path();
-    for (int i = 0; i < 30; ++i)
-        Touch(root + QStringLiteral("/f%1").arg(i, 2, 10, QLatin1Char('0')));
-    const int limit = CompletionService::kMaxCandidates;
-    QStringList typed;
-    for (int i = 0; i < limit - 10; ++i)
-        typed.prepend(QStringLiteral("/t%1").arg(i));
-    {
-        QFile file(data_->filePath(QStringLiteral("typed-addresses.json")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(AddressList::Serialize(typed));
-    }
-    CompletionService service(data_->path(), limit + 10);
-    QCOMPARE(service.typed().entries(), typed);
-    const QStringList candidates = service.Candidates(QStringLiteral("/"));
-    QCOMPARE(candidates.size(), limit);
-    // The typed ones first, then the first few of the paths typed before.
-    QCOMPARE(candidates.mid(0, limit - 10), typed);
-    QVERIFY(!candidates.contains(root + QStringLiteral("/f00")));
-
-    const QStringList paths = service.Candidates(root + QStringLiteral("/f"));
-    QCOMPARE(paths.size(), 30);
-    QCOMPARE(paths.first(), root + QStringLiteral("/f00"));
-}
-
-void AddressCompletionTest::visited_onlyWebAddressesAreKept()
-{
-    CompletionService service(data_->path());
-    service.RememberVisited(QUrl(QStringLiteral("about:blank")));
-    service.RememberVisited(QUrl(QStringLiteral("file:///etc/hosts")));
-    service.RememberVisited(QUrl(QStringLiteral("ftp://files.example/")));
-    service.RememberVisited(QUrl());
-    QVERIFY(service.visited().entries().isEmpty());
-    service.RememberVisited(QUrl(QStringLiteral("https://secure.example/a?b=c")));
-    service.RememberVisited(QUrl(QStringLiteral("HTTP://plain.example/")));
-    QCOMPARE(service.visited().entries(),
-             QStringList({QStringLiteral("http://plain.example/"),
-                          QStringLiteral("https://secure.example/a?b=c")}));
-}
-
-void AddressCompletionTest::dataFolder_followsXdgDataHome()
-{
-    QCOMPARE(CompletionService::DefaultDataDir(), data_->path() + QStringLiteral("/pagecrier"));
-    CompletionService service;
-    service.RememberTyped(QStringLiteral("http://a.example/"));
-    QVERIFY(QFile::exists(data_->path() + QStringLiteral("/pagecrier/typed-addresses.json")));
-
-    const QByteArray old = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "relative/ignored");
-    const QString fallback = CompletionService::DefaultDataDir();
-    qunsetenv("XDG_DATA_HOME");
-    const QString unset = CompletionService::DefaultDataDir();
-    qputenv("XDG_DATA_HOME", old);
-    QCOMPARE(fallback, QDir::homePath() + QStringLiteral("/.local/share/pagecrier"));
-    QCOMPARE(unset, fallback);
-}
-
-void AddressCompletionTest::field_typedAddressOfferedAfterRestart()
-{
-    QLineEdit *before = NewField();
-    autocomplete::MakeAutoComplete(before);
-    before->setText(QStringLiteral("http://www.mysite.example/index.html"));
-    autocomplete::NoteAddressSent(before);
-
-    // A new run of the program: nothing in memory, only the data folder.
-    autocomplete::seam::ForgetState();
-    delete before;
-    fields_.removeAll(before);
-
-    QLineEdit *field = NewField();
-    autocomplete::MakeAutoComplete(field);
-    QVERIFY(autocomplete::HasAutoComplete(field));
-    Type(field, QStringLiteral("HTTP://www.my"));
-    QCompleter *completer = field->completer();
-    QTRY_VERIFY(completer->popup()->isVisible());
-    QCOMPARE(Shown(completer), QStringList{QStringLiteral("http://www.mysite.example/index.html")});
-    QCOMPARE(field->text(), QStringLiteral("HTTP://www.my"));
-
-    QTest::keyClicks(field, QStringLiteral("x"));
-    QTRY_VERIFY(!completer->popup()->isVisible());
-    QVERIFY(Shown(completer).isEmpty());
-}
-
-void AddressCompletionTest::field_visitedAddressOffered()
-{
-    QLineEdit *field = NewField();
-    autocomplete::MakeAutoComplete(field);
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("https://answer.example/thanks")));
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("about:blank")));
-    Type(field, QStringLiteral("h"));
-    QTRY_VERIFY(field->completer()->popup()->isVisible());
-    QCOMPARE(Shown(field->completer()),
-             QStringList{QStringLiteral("https://answer.example/thanks")});
-    QVERIFY(QFile::exists(data_->path() + QStringLiteral("/pagecrier/visited-addresses.json")));
-}
-
-void AddressCompletionTest::field_pathsFromAFolderOffered()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/index.html"));
-    Touch(root + QStringLiteral("/Index-old.html"));
-    Touch(root + QStringLiteral("/other.html"));
-    QLineEdit *field = NewField();
-    autocomplete::MakeAutoComplete(field);
-    Type(field, root + QStringLiteral("/in"));
-    QTRY_VERIFY(field->completer()->popup()->isVisible());
-    QCOMPARE(Shown(field->completer()), QStringList({root + QStringLiteral("/Index-old.html"),
-                                                     root + QStringLiteral("/index.html")}));
-}
-
-void AddressCompletionTest::field_choosingACandidateFillsTheField()
-{
-    const QString root = files_->path();
-    Touch(root + QStringLiteral("/chosen.html"));
-    QLineEdit *field = NewField();
-    autocomplete::MakeAutoComplete(field);
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://chosen.example/")));
-    QSignalSpy changed(field, &QLineEdit::textChanged);
-
-    Type(field, QStringLiteral("http://ch"));
-    QAbstractItemView *popup = field->completer()->popup();
-    QTRY_VERIFY(popup->isVisible());
-    QTest::keyClick(popup, Qt::Key_Down);
-    QTest::keyClick(popup, Qt::Key_Return);
-    QCOMPARE(field->text(), QStringLiteral("http://chosen.example/"));
-    QTRY_VERIFY(!popup->isVisible());
-    QCOMPARE(changed.last().first().toString(), QStringLiteral("http://chosen.example/"));
-
-    // A path chosen with the mouse.
-    field->clear();
-    Type(field, root + QStringLiteral("/c"));
-    QTRY_VERIFY(popup->isVisible());
-    const QModelIndex first = popup->model()->index(0, 0);
-    QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(first).center());
-    QCOMPARE(field->text(), root + QStringLiteral("/chosen.html"));
-}
-
-void AddressCompletionTest::field_withoutCompletionRemembersNothing()
-{
-    QLineEdit plain;
-    plain.setText(QStringLiteral("http://never.example/"));
-    autocomplete::NoteAddressSent(&plain);
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://never.example/visited")));
-    QVERIFY(!autocomplete::HasAutoComplete(&plain));
-    QVERIFY(!QDir(data_->path() + QStringLiteral("/pagecrier")).exists());
-
-    QLineEdit *field = NewField();
-    autocomplete::MakeAutoComplete(field);
-    autocomplete::NoteAddressSent(&plain);
-    Type(field, QStringLiteral("http://never"));
-    QTest::qWait(0);
-    QVERIFY(!field->completer()->popup()->isVisible());
-}
-
-void AddressCompletionTest::field_attachingTwiceKeepsOneCompleter()
-{
-    QLineEdit *field = NewField();
-    autocomplete::MakeAutoComplete(field);
-    QCompleter *completer = field->completer();
-    autocomplete::MakeAutoComplete(field);
-    QCOMPARE(field->completer(), completer);
-    autocomplete::MakeAutoComplete(nullptr);
-}
-
-void AddressCompletionTest::field_lastFieldGoneEndsRemembering()
-{
-    const QString visitedFile = data_->path() + QStringLiteral("/pagecrier/visited-addresses.json");
-    QLineEdit *first = NewField();
-    QLineEdit *second = NewField();
-    autocomplete::MakeAutoComplete(first);
-    autocomplete::MakeAutoComplete(second);
-    delete first;
-    fields_.removeAll(first);
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://one.example/")));
-    QVERIFY(QFile::exists(visitedFile));
-    QVERIFY(QFile::remove(visitedFile));
-
-    delete second;
-    fields_.removeAll(second);
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://two.example/")));
-    QVERIFY(!QFile::exists(visitedFile));
-
-    // A new field starts the service again, with what the folder holds.
-    QLineEdit *again = NewField();
-    autocomplete::MakeAutoComplete(again);
-    autocomplete::NoteAddressVisited(QUrl(QStringLiteral("http://three.example/")));
-    Type(again, QStringLiteral("http://"));
-    QTRY_VERIFY(again->completer()->popup()->isVisible());
-    QCOMPARE(Shown(again->completer()), QStringList{QStringLiteral("http://three.example/")});
-}
 
 QTEST_MAIN(AddressCompletionTest)
 #include "tst_address_completion.moc"
