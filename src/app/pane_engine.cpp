@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QProgressBar>
+#include <QQuickWindow>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -131,5 +132,28 @@ private:
 extern "C" Q_DECL_EXPORT PaneEngine *pagecrier_create_pane_engine(QWidget *pane,
                                                                   VisitedCallback visited)
 {
-    return new Engine(pane, visited);
+    // The pane draws in software: Chromium without its GPU, Qt Quick's
+    // software back end. So no OpenGL is set up, before the first paint or
+    // after, no GPU code is within reach of web content, and no driver or Qt
+    // shader cache is written.
+    static bool started = false;
+    if (started)
+        return new Engine(pane, visited);
+    started = true;
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.split(' ').contains("--disable-gpu"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.append(" --disable-gpu").trimmed());
+    // As it starts, the engine asks whether OpenGL may be used from several
+    // threads; on X11, Qt answers by making an OpenGL context. Told that X11
+    // has no OpenGL, it answers without one and keeps that answer for the
+    // run. The variable is put back for the programs started later.
+    const QByteArray glIntegration = qgetenv("QT_XCB_GL_INTEGRATION");
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    auto *engine = new Engine(pane, visited);
+    if (glIntegration.isNull())
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+    else
+        qputenv("QT_XCB_GL_INTEGRATION", glIntegration);
+    return engine;
 }

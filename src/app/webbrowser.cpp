@@ -10,7 +10,11 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLibrary>
+#include <QOpenGLContext>
 #include <QResizeEvent>
+
+// Qt GUI's own, not in its public headers.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 namespace {
 
@@ -23,6 +27,17 @@ QStringList &CandidatesOverride()
 void NoteVisited(const QUrl &url)
 {
     autocomplete::NoteAddressVisited(url);
+}
+
+// Qt WebEngine looks for a shared OpenGL context as its libraries load and
+// reads that context's format as it starts, even when it draws without
+// OpenGL. The pane draws in software (see pane_engine.cpp), so the context it
+// gets is never made: no OpenGL is set up, before the first paint or after.
+void GiveEngineSharedContext()
+{
+    if (QOpenGLContext::globalShareContext())
+        return;
+    qt_gl_set_global_share_context(new QOpenGLContext(qApp));
 }
 
 } // namespace
@@ -72,6 +87,7 @@ bool WebBrowser::ensureEngine()
             continue;
         // The module stays loaded for the rest of the run.
         QLibrary module(candidate);
+        GiveEngineSharedContext();
         auto create =
             reinterpret_cast<CreatePaneEngine>(module.resolve("pagecrier_create_pane_engine"));
         if (!create) {

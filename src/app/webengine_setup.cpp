@@ -1,6 +1,6 @@
 #include "webengine_setup.h"
 
-#include <QCoreApplication>
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -8,7 +8,6 @@
 
 void PrepareWebEngine()
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (geteuid() == 0) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fputs("pagecrier: running as root, so the web engine's sandbox is turned off\n",
