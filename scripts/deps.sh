@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Pagecrier needs to build, run and test,
 # skipping the ones already there. Runs apt-get through sudo unless root.
+# --test adds what the test suite needs, --bench what the benchmarks need.
 set -euo pipefail
 
 packages=(
@@ -13,14 +14,21 @@ packages=(
     # DejaVu, fontconfig's "sans-serif" falls to Liberation Mono on a fresh system
     libqt6webenginecore6-bin qt6-qpa-plugins fonts-liberation fonts-dejavu-core
 )
-if [[ "${1:-}" == "--test" ]]; then
-    packages+=(
+for arg in "$@"; do
+    case $arg in
+    --test) packages+=(
         # the Windows registry test: cross compiler and Wine
         mingw-w64 wine wine64
         # desktop metadata validation
         desktop-file-utils appstream
-    )
-fi
+        # the start-up test runs the program on an X server of its own
+        xvfb
+    ) ;;
+    # bench/startup.sh times the start on an X server of its own
+    --bench) packages+=(xvfb) ;;
+    *) echo "usage: $0 [--test] [--bench]" >&2 && exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
