@@ -1,0 +1,81 @@
+#include "indexnow.h"
+
+#include <QtTest>
+
+// IndexNow's rules: the key, the page addresses taken, the request address.
+class TestIndexNow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keyRules_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("8, the shortest") << "abcdefgh" << true;
+        QTest::newRow("7") << "abcdefg" << false;
+        QTest::newRow("128, the longest") << QString(128, QLatin1Char('a')) << true;
+        QTest::newRow("129") << QString(129, QLatin1Char('a')) << false;
+        QTest::newRow("every kind") << "AZaz09--" << true;
+        QTest::newRow("underscore") << "abcd_efgh" << false;
+        QTest::newRow("space") << "abcd efgh" << false;
+        QTest::newRow("non-ASCII") << QStringLiteral("abcd\u00e9fgh") << false;
+    }
+
+    void keyRules()
+    {
+        QFETCH(QString, key);
+        QTEST(indexnow::IsValidKey(key), "valid");
+    }
+
+    void madeKeys_are32HexCharactersAndFresh()
+    {
+        const QString key = indexnow::MakeKey();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(key).hasMatch(),
+                 qPrintable(key));
+        QVERIFY(indexnow::MakeKey() != key);
+    }
+
+    void pageAddresses_refusedOrGivingTheKeyFile_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("keyFile"); // empty: refused
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("no scheme") << "example.com/page.html"
+                                   << "";
+        QTest::newRow("relative") << "/page.html"
+                                  << "";
+        QTest::newRow("no host") << "http:///page.html"
+                                 << "";
+        QTest::newRow("ftp") << "ftp://example.com/page"
+                             << "";
+        QTest::newRow("mailto") << "mailto:me@example.com"
+                                << "";
+        QTest::newRow("https") << "https://example.com/a/b.html?q#f"
+                               << "https://example.com/KEY.txt";
+        QTest::newRow("port, space, capitals") << "HTTP://Example.com:8080/a b"
+                                               << "http://example.com:8080/KEY.txt";
+    }
+
+    void pageAddresses_refusedOrGivingTheKeyFile()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, keyFile);
+        QCOMPARE(indexnow::RefusalFor(page).isEmpty(), !keyFile.isEmpty());
+        QCOMPARE(indexnow::KeyFileAddress(page, QStringLiteral("KEY")), keyFile);
+    }
+
+    void requestAddress_carriesThePageAsOneValue()
+    {
+        QCOMPARE(
+            indexnow::RequestAddress(QStringLiteral("http://e.test/"),
+                                     QStringLiteral("https://ex\u00e4mple.com/a b?x=1&y#top"),
+                                     QStringLiteral("k-1")),
+            QStringLiteral("http://e.test/indexnow?url=https://ex%C3%A4mple.com/a%20b?x%3D1%26y"
+                           "%23top&key=k-1"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestIndexNow)
+#include "tst_indexnow.moc"
