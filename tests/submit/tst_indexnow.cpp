@@ -18,7 +18,6 @@ private slots:
         QTest::newRow("129") << QString(129, QLatin1Char('a')) << false;
         QTest::newRow("every kind") << "AZaz09--" << true;
         QTest::newRow("underscore") << "abcd_efgh" << false;
-        QTest::newRow("space") << "abcd efgh" << false;
         QTest::newRow("non-ASCII") << QStringLiteral("abcd\u00e9fgh") << false;
     }
 
@@ -40,18 +39,10 @@ private slots:
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("keyFile"); // empty: refused
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("no scheme") << "example.com/page.html"
-                                   << "";
-        QTest::newRow("relative") << "/page.html"
-                                  << "";
-        QTest::newRow("no host") << "http:///page.html"
-                                 << "";
-        QTest::newRow("ftp") << "ftp://example.com/page"
-                             << "";
-        QTest::newRow("mailto") << "mailto:me@example.com"
-                                << "";
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("relative") << "example.com/page.html" << QString();
+        QTest::newRow("no host") << "http:///page.html" << QString();
+        QTest::newRow("ftp") << "ftp://example.com/page" << QString();
         QTest::newRow("https") << "https://example.com/a/b.html?q#f"
                                << "https://example.com/KEY.txt";
         QTest::newRow("port, space, capitals") << "HTTP://Example.com:8080/a b"
