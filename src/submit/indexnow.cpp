@@ -29,7 +29,8 @@ QString Page(const QString &title, const QString &body)
     return QStringLiteral("<!doctype html><html><head><meta charset=\"utf-8\">"
                           "<meta http-equiv=\"Content-Security-Policy\" "
                           "content=\"default-src 'none'; style-src 'unsafe-inline'\">"
-                          "<title>%1</title><style>body{font-family:sans-serif;margin:1em}"
+                          "<title>%1</title><style>body{font-family:sans-serif;font-size:small;"
+                          "margin:.5em}h2{font-size:1.3em;margin:.2em 0}p{margin:.4em 0}"
                           "code{word-break:break-all}</style></head><body><h2>%1</h2>%2"
                           "</body></html>")
         .arg(title.toHtmlEscaped(), body);
