@@ -101,6 +101,9 @@ public:
 
     ~Engine() override
     {
+        // A request still on its way ends here, unanswered.
+        QObject::disconnect(replyFinished_);
+        delete network_;
         // The page must go before its profile.
         delete view_;
     }
