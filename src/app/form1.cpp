@@ -7,6 +7,7 @@
 #include "form2.h"
 #include "frmabout.h"
 #include "identity.h"
+#include "indexnow_key.h"
 #include "keys.h"
 #include "layout.h"
 #include "msgbox.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -95,6 +97,10 @@ void Form1::buildMenus()
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     QAction *mnuToolsOPtions = mnuTools->addAction(QStringLiteral("&Options"));
     mnuToolsOPtions->setObjectName(QStringLiteral("mnuToolsOPtions"));
+    QAction *mnuToolsIndexNow = mnuTools->addAction(QStringLiteral("Submit with &IndexNow"));
+    mnuToolsIndexNow->setObjectName(QStringLiteral("mnuToolsIndexNow"));
+    QAction *mnuToolsIndexNowKey = mnuTools->addAction(QStringLiteral("IndexNow &Key..."));
+    mnuToolsIndexNowKey->setObjectName(QStringLiteral("mnuToolsIndexNowKey"));
 
     QMenu *mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -259,6 +265,10 @@ void Form1::connectHandlers()
     On(this, action("mnuFileExit"), triggered, "mnuFileExit_Click", &Form1::mnuFileExit_Click);
     On(this, action("mnuToolsOPtions"), triggered, "mnuToolsOPtions_Click",
        &Form1::mnuToolsOPtions_Click);
+    On(this, action("mnuToolsIndexNow"), triggered, "mnuToolsIndexNow_Click",
+       &Form1::mnuToolsIndexNow_Click);
+    On(this, action("mnuToolsIndexNowKey"), triggered, "mnuToolsIndexNowKey_Click",
+       &Form1::mnuToolsIndexNowKey_Click);
     On(this, action("mnuHelpAbout"), triggered, "mnuHelpAbout_Click", &Form1::mnuHelpAbout_Click);
 }
 
@@ -327,6 +337,46 @@ void Form1::mnuFileExit_Click()
 void Form1::mnuToolsOPtions_Click()
 {
     Form2::Open(this);
+}
+
+void Form1::mnuToolsIndexNow_Click()
+{
+    const QString title = QStringLiteral("Submit with IndexNow");
+    const QString page = url->text();
+    const QString refusal = indexnow::RefusalFor(page);
+    if (!refusal.isEmpty()) {
+        msgbox::Show(refusal, msgbox::MB_OK | msgbox::MB_ICONINFORMATION, title);
+        return;
+    }
+    SettingsStore store;
+    const QString key = IndexNowKey(store);
+    if (!indexnow::IsValidKey(key)) {
+        msgbox::Show(QStringLiteral("The stored IndexNow key breaks the key rules (8 to 128 "
+                                    "letters, digits and hyphens), so nothing was sent. Make a "
+                                    "new key with Tools, IndexNow Key..."),
+                     msgbox::MB_OK | msgbox::MB_ICONINFORMATION, title);
+        return;
+    }
+    WebBrowser1->ShowPage(indexnow::SendingPage(page));
+    const int timeoutMs = indexNowTimeoutMs_;
+    QPointer<WebBrowser> pane = WebBrowser1;
+    WebBrowser1->Fetch(indexnow::RequestAddress(hosts_.indexNowEndpoint(), page, key), timeoutMs,
+                       [pane, page, key, timeoutMs](const HttpReply &reply) {
+                           RunHandler("mnuToolsIndexNow_Click", [&] {
+                               if (pane)
+                                   pane->ShowPage(
+                                       indexnow::AnswerPage(reply, page, key, timeoutMs));
+                           });
+                       });
+}
+
+void Form1::mnuToolsIndexNowKey_Click()
+{
+    QPointer<WebBrowser> pane = WebBrowser1;
+    IndexNowKeyDialog::Open(this, url->text(), [pane](const QString &address) {
+        if (pane)
+            pane->Navigate(address);
+    });
 }
 
 void Form1::mnuHelpAbout_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engines.h"
+#include "indexnow.h"
 #include "twips.h"
 
 #include <QMainWindow>
@@ -25,6 +26,8 @@ public:
     // Where the engine buttons send their requests (tests point it at a
     // local server).
     void setHosts(const HostTable &hosts) { hosts_ = hosts; }
+    // How long an IndexNow submission waits for its answer.
+    void setIndexNowTimeout(int ms) { indexNowTimeoutMs_ = ms; }
 
     // The twips geometry the window's controls are placed from.
     const TwipsGeometry &geometryTwips() const { return geometry_; }
@@ -36,6 +39,8 @@ public:
     void mnuFileGet_Click();
     void mnuFileExit_Click();
     void mnuToolsOPtions_Click();
+    void mnuToolsIndexNow_Click();
+    void mnuToolsIndexNowKey_Click();
     void mnuHelpAbout_Click();
     void MakeAutoComplete(QLineEdit *field);
 
@@ -69,6 +74,7 @@ private:
     void SubmitTo(const char *control);
 
     HostTable hosts_ = HostTable::Default();
+    int indexNowTimeoutMs_ = indexnow::kTimeoutMs;
     TwipsGeometry geometry_;
     QHash<QString, QWidget *> controls_;
     QWidget *client_ = nullptr;

@@ -2,9 +2,13 @@
 
 #include "pane_engine.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPointer>
 #include <QProgressBar>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -41,15 +45,22 @@ public:
         s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
     }
 
+    // The one page of the program's own that the pane may show besides the
+    // web (a data: address, which is refused otherwise).
+    void allowOwnPage(const QUrl &url) { ownPage_ = url; }
+
 protected:
     // A page that asks for a new window or tab gets this page: the new
     // content loads in the pane itself.
     QWebEnginePage *createWindow(WebWindowType) override { return this; }
 
-    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
     {
-        return IsAllowedPaneUrl(url);
+        return IsAllowedPaneUrl(url) || (isMainFrame && !ownPage_.isEmpty() && url == ownPage_);
     }
+
+private:
+    QUrl ownPage_;
 };
 
 class Engine : public PaneEngine
@@ -64,7 +75,8 @@ public:
         view_ = new QWebEngineView(pane);
         view_->setObjectName(QStringLiteral("WebBrowser1View"));
         view_->setAccessibleName(pane->accessibleName());
-        view_->setPage(new PanePage(profile_, view_));
+        page_ = new PanePage(profile_, view_);
+        view_->setPage(page_);
         view_->setContextMenuPolicy(Qt::NoContextMenu);
         view_->show();
 
@@ -90,11 +102,57 @@ public:
 
     ~Engine() override
     {
+        // A request still on its way ends here, unanswered.
+        QObject::disconnect(replyFinished_);
+        delete network_;
         // The page must go before its profile.
         delete view_;
     }
 
     void load(const QUrl &url) override { view_->load(url); }
+
+    void showPage(const QString &html) override
+    {
+        const QUrl own(QStringLiteral("data:text/html;charset=utf-8;base64,") +
+                       QString::fromLatin1(html.toUtf8().toBase64()));
+        page_->allowOwnPage(own);
+        view_->load(own);
+    }
+
+    void fetch(const QUrl &url, int timeoutMs, std::function<void(const HttpReply &)> done) override
+    {
+        if (reply_) {
+            QObject::disconnect(replyFinished_);
+            reply_->abort();
+            reply_->deleteLater();
+        }
+        if (!network_)
+            network_ = new QNetworkAccessManager(pane_);
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Pagecrier"));
+        QNetworkReply *reply = network_->get(request);
+        reply_ = reply;
+        auto timedOut = std::make_shared<bool>(false);
+        QTimer::singleShot(timeoutMs, reply, [reply, timedOut] {
+            *timedOut = true;
+            reply->abort();
+        });
+        replyFinished_ =
+            QObject::connect(reply, &QNetworkReply::finished, reply, [reply, timedOut, done] {
+                HttpReply answer;
+                const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+                if (status.isValid()) {
+                    answer.status = status.toInt();
+                    answer.reason =
+                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+                } else {
+                    answer.timedOut = *timedOut;
+                    answer.error = reply->errorString();
+                }
+                reply->deleteLater();
+                done(answer);
+            });
+    }
 
     void setGeometry(const QRect &rect) override
     {
@@ -123,7 +181,11 @@ private:
     QWidget *pane_;
     QWebEngineProfile *profile_ = nullptr;
     QWebEngineView *view_ = nullptr;
+    PanePage *page_ = nullptr;
     QProgressBar *progress_ = nullptr;
+    QNetworkAccessManager *network_ = nullptr;
+    QPointer<QNetworkReply> reply_;
+    QMetaObject::Connection replyFinished_;
     QPointer<QWidget> pageWidget_;
 };
 

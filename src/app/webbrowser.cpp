@@ -139,6 +139,24 @@ void WebBrowser::Navigate(const QString &address)
         loadPending();
 }
 
+PaneEngine &WebBrowser::startedEngine()
+{
+    if (!ensureEngine())
+        throw Failure(loadError_);
+    return *engine_;
+}
+
+void WebBrowser::ShowPage(const QString &html)
+{
+    startedEngine().showPage(html);
+}
+
+void WebBrowser::Fetch(const QString &address, int timeoutMs,
+                       std::function<void(const HttpReply &)> done)
+{
+    startedEngine().fetch(QUrl(address, QUrl::StrictMode), timeoutMs, std::move(done));
+}
+
 void WebBrowser::loadPending()
 {
     hasPending_ = false;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "http_reply.h"
+
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class PaneEngine;
@@ -18,7 +21,8 @@ class QWebEngineView;
 // confined: an off-the-record profile (nothing stored on disk), no new
 // windows (a page that opens one loads it in the pane itself), no
 // navigation to file: or other local schemes, every permission request
-// denied, no access to local files or the clipboard.
+// denied, no access to local files or the clipboard. The one exception is a
+// page the program makes itself (ShowPage).
 class WebBrowser : public QWidget
 {
     Q_OBJECT
@@ -29,6 +33,17 @@ public:
     // Starts navigating to address and returns at once. Fails (throws
     // Failure) when the web engine cannot be loaded.
     void Navigate(const QString &address);
+
+    // Shows html, a short page made by the program, in the pane. Fails like
+    // Navigate.
+    void ShowPage(const QString &html);
+
+    // Makes a GET request for address itself, with Qt Network (the engine's
+    // module carries it, so the program does not load it before the window
+    // shows), and calls done with the answer, or with the error when none
+    // came within timeoutMs. A new request replaces one still waiting, whose
+    // done is never called. Fails like Navigate.
+    void Fetch(const QString &address, int timeoutMs, std::function<void(const HttpReply &)> done);
 
     // Loads the web engine now if it is not there yet. Returns false, and
     // shows why inside the pane, when it cannot be loaded.
@@ -53,6 +68,7 @@ protected:
 
 private:
     void loadPending();
+    PaneEngine &startedEngine();
 
     std::unique_ptr<PaneEngine> engine_;
     QString loadError_;

@@ -18,6 +18,8 @@ inline const QString kName = QStringLiteral("name1");
 inline const QString kMail = QStringLiteral("mail");
 inline const QString kStartup = QStringLiteral("startup");
 inline const QString kAuto = QStringLiteral("auto");
+// The IndexNow key; made and stored on first use (absent means none yet).
+inline const QString kIndexNowKey = QStringLiteral("indexnowkey");
 
 inline const QString kFieldDefault = QString();
 inline const QString kStartupDefault = QStringLiteral("0");

@@ -95,6 +95,9 @@ HostTable HostTable::Default()
         {QStringLiteral("infomak"), QStringLiteral("www.infomak.com")},
         {QStringLiteral("scrubtheweb"), QStringLiteral("www.scrubtheweb.com")},
     };
+    // The shared endpoint passes each submission on to every participating
+    // engine.
+    table.indexNowEndpoint_ = QStringLiteral("https://api.indexnow.org");
     return table;
 }
 
@@ -103,6 +106,7 @@ HostTable HostTable::AllAt(const QString &host)
     HostTable table = Default();
     for (auto it = table.hosts_.begin(); it != table.hosts_.end(); ++it)
         it.value() = host;
+    table.indexNowEndpoint_ = QStringLiteral("http://") + host;
     return table;
 }
 

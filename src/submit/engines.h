@@ -45,21 +45,28 @@ const QList<Engine> &Catalogue();
 // The catalogue entry behind a button, or nullptr.
 const Engine *EngineForControl(const QString &control);
 
-// Submission host for each host key. The real hosts are configuration; a
-// test builds the same table pointed at a local server.
+// Submission host for each host key, and the IndexNow endpoint. The real
+// hosts are configuration; a test builds the same table pointed at a local
+// server.
 class HostTable
 {
 public:
     static HostTable Default();
-    // Every engine sent to one host (for instance "127.0.0.1:8080").
+    // Every engine, and IndexNow, sent to one host (for instance
+    // "127.0.0.1:8080") over plain http.
     static HostTable AllAt(const QString &host);
 
     QString host(const char *hostKey) const;
     void setHost(const QString &hostKey, const QString &host);
     QStringList keys() const { return hosts_.keys(); }
 
+    // Where IndexNow submissions go: scheme and host, without a path.
+    QString indexNowEndpoint() const { return indexNowEndpoint_; }
+    void setIndexNowEndpoint(const QString &endpoint) { indexNowEndpoint_ = endpoint; }
+
 private:
     QMap<QString, QString> hosts_;
+    QString indexNowEndpoint_;
 };
 
 // Percent-encodes one field's text as UTF-8. Letters, digits, "-._~" and

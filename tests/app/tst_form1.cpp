@@ -292,7 +292,8 @@ private slots:
         const QList<QStringList> expected = {
             {"&File", "mnuFileSave", "&Save entries as Favorites", "Ctrl+S", "mnuFileGet",
              "&Get Favorites", "Ctrl+G", "asfsdf", "", "", "mnuFileExit", "E&xit", ""},
-            {"&Tools", "mnuToolsOPtions", "&Options", ""},
+            {"&Tools", "mnuToolsOPtions", "&Options", "", "mnuToolsIndexNow",
+             "Submit with &IndexNow", "", "mnuToolsIndexNowKey", "IndexNow &Key...", ""},
             {"&Help", "mnuHelpAbout", "&About", ""},
         };
         const QList<QAction *> top = form_->menuBar()->actions();

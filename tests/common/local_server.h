@@ -28,6 +28,11 @@ public:
 
     // Serve body as an HTML page for path (the path without its query).
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
+    // Answer path with this status line text (for instance "403 Forbidden").
+    void setStatus(const QString &path, const QByteArray &status)
+    {
+        statuses_.insert(path, status);
+    }
 
     static QByteArray titledPage(const QString &title)
     {
@@ -50,7 +55,7 @@ private:
                 const QString target = requestLine.section(QLatin1Char(' '), 1, 1);
                 const QString path = target.section(QLatin1Char('?'), 0, 0);
                 QByteArray body;
-                QByteArray status = "200 OK";
+                QByteArray status = statuses_.value(path, "200 OK");
                 if (path == QLatin1String("/favicon.ico")) {
                     status = "404 Not Found";
                 } else {
@@ -75,4 +80,5 @@ private:
     QTcpServer server_;
     QStringList requests_;
     QMap<QString, QByteArray> pages_;
+    QMap<QString, QByteArray> statuses_;
 };

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SettingsStore;
+
+// The stored IndexNow key; when there is none yet, a new one is made and
+// stored first. A stored key is returned as it is, valid or not.
+QString IndexNowKey(SettingsStore &store);
+
+// The IndexNow key dialog: the key, the file the site must serve and where,
+// a Copy button, a button that opens the file's address in the browser pane
+// and one that makes a new key. Modeless and without an owner, at most one at
+// a time; it deletes itself when closed.
+class IndexNowKeyDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    using OpenInPane = std::function<void(const QString &address)>;
+
+    // Opens the dialog for page (the text of the page address field), or
+    // brings the open one to the front showing page's details. Returns it.
+    static IndexNowKeyDialog *Open(QWidget *mainWindow, const QString &page, OpenInPane openInPane);
+    static IndexNowKeyDialog *Instance();
+
+    // Reads the key (making one when there is none) and fills the fields.
+    void Form_Load();
+    // "&Copy Key": the key to the clipboard.
+    void cmdCopy_Click();
+    // "&View in Pane": the key file's address opened in the browser pane.
+    void cmdView_Click();
+    // "&Make New Key...": after the user confirms, a new key replaces the
+    // stored one.
+    void cmdNewKey_Click();
+
+private:
+    IndexNowKeyDialog();
+
+    QString page_;
+    OpenInPane openInPane_;
+    QLineEdit *txtKey = nullptr;
+    QLineEdit *txtFileName = nullptr;
+    QLineEdit *txtContent = nullptr;
+    QLineEdit *txtAddress = nullptr;
+    QLabel *lblProblem = nullptr;
+    QPushButton *cmdView = nullptr;
+};
