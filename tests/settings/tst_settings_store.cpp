@@ -804,7 +804,7 @@ private slots:
         optionRow("2", "2", "0", 2);
         optionRow("3 gives default", "3", "1", 1);
         optionRow("-1 gives default", "-1", "0", 0);
-        optionRow("1.5 gives default", "1.5", "0", 0);
+        optionRow("1.5 rounds half to even", "1.5", "0", 2);
         optionRow("no number gives default", "abc", "1", 1);
         optionRow("empty gives default", "", "1", 1);
         optionRow("huge gives default", "99999999999", "0", 0);
