@@ -19,7 +19,7 @@ const QString kEntriesKey = QStringLiteral("addresses");
 // A list file is a few dozen kilobytes; anything far larger is not ours.
 // What was typed and visited is nobody else's business: the files are 0600
 // in a 0700 folder.
-const guardedfile::Kind kListKind{QStringLiteral("address list"), 16 * 1024 * 1024, true};
+const guardedfile::Kind kListKind{QStringLiteral("address list"), 4 * 1024 * 1024, true};
 
 // The list as the file holds it, or nothing when the file is no such list.
 std::optional<QStringList> parseList(const QByteArray &data, int limit)

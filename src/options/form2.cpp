@@ -176,9 +176,11 @@ void Form2::Command3_Click()
 
 void Form2::WriteOptions()
 {
-    SettingsStore store;
-    store.WriteSetting(keys::kApp, keys::kSection, keys::kStartup, StateText(Check1));
-    store.WriteSetting(keys::kApp, keys::kSection, keys::kAuto, StateText(Check2));
+    // Both in one change of the store: one read of the file, and never one
+    // option written without the other.
+    SettingsStore().WriteSettings(
+        keys::kApp, keys::kSection,
+        {{keys::kStartup, StateText(Check1)}, {keys::kAuto, StateText(Check2)}});
 }
 
 void Form2::closeEvent(QCloseEvent *event)

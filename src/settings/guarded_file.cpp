@@ -251,7 +251,9 @@ Change::Change(const Kind &kind, const QString &path) : kind_(kind), path_(path)
     if (target_ == path_)
         makeFolder(kind_, path_, folder_);
     struct stat st;
-    if (kind_.privateAlways && ::stat(native(folder_).constData(), &st) == 0 &&
+    // A folder of the program's own is made private; a link's folder (the
+    // user's dotfiles, say) is left as the user keeps it.
+    if (kind_.privateAlways && target_ == path_ && ::stat(native(folder_).constData(), &st) == 0 &&
         st.st_uid == ::geteuid() && (st.st_mode & 077) != 0)
         ::chmod(native(folder_).constData(), st.st_mode & 0700);
 
@@ -347,7 +349,9 @@ void Change::Replace(const QByteArray &bytes)
                   QStringLiteral("a temporary file cannot be made in %1 (%2)")
                       .arg(folder_, cause(errno)));
     FdGuard guard(fd);
-    const bool keep = contents_.exists && !kind_.privateAlways;
+    // A file the user links to keeps its mode; a private kind's own file
+    // is made private whatever it was.
+    const bool keep = contents_.exists && (!kind_.privateAlways || target_ != path_);
     int err = writeWhole(fd, bytes);
     if (err == 0 && ::fchmod(fd, keep ? contents_.mode : 0600) != 0)
         err = errno;

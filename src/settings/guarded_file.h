@@ -36,6 +36,7 @@ struct Kind
     QString noun;       // "settings file", "address list": used in messages
     qint64 maxSize;     // a larger file is refused
     bool privateAlways; // rewritten 0600 in a 0700 folder, whatever it was
+                        // (unless it is reached through a link)
 };
 
 struct Contents

@@ -54,7 +54,7 @@ public:
     // that are not blank, is not read (reads fail naming it and its size);
     // the next write keeps it aside and starts afresh, telling the user.
     // Nothing larger is ever written.
-    static constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
 
     QString path() const { return path_; }
 
