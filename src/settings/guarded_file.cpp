@@ -213,6 +213,10 @@ QString Target(const Kind &kind, const QString &path)
         return path;
     // Where the link leads, for the message, even when that does not exist.
     QString leadsTo = QFileInfo(path).symLinkTarget();
+    // A link someone else put there (in a folder others may write to) is
+    // theirs to aim, even at a file of ours.
+    if (st.st_uid != ::geteuid())
+        refuseLink(kind, path, leadsTo, QStringLiteral("a link made by another user"));
     char resolved[PATH_MAX];
     if (::realpath(p.constData(), resolved) == nullptr) {
         const int err = errno;

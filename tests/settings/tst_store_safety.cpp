@@ -69,6 +69,8 @@ private slots:
         QTest::newRow("own file: written through, stays a link, mode kept") << u"own"_s;
         QTest::newRow("another user's file: refused") << u"other"_s;
         QTest::newRow("folder: refused") << u"folder"_s;
+        if (::geteuid() == 0)
+            QTest::newRow("link made by another user: refused") << u"their link"_s;
         QTest::newRow("dangling: refused, nothing made") << u"dangling"_s;
     }
     void link()
@@ -85,6 +87,8 @@ private slots:
         if (kind == u"other" && ::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0)
             victim = u"/etc/passwd"_s;
         QVERIFY(QFile::link(victim, ini()));
+        if (kind == u"their link")
+            QVERIFY(::lchown(QFile::encodeName(ini()).constData(), 65534, 65534) == 0);
         const QStringList before = everything(dir_.path());
         const QByteArray bytes = readBytes(victim);
         const QFile::Permissions mode = QFile::permissions(target);
