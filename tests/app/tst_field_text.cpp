@@ -37,19 +37,10 @@ private slots:
                  text + text);
     }
 
-    void loneSurrogate_sentAsReplacementCharacter_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("sent");
-        QTest::newRow("lone high half") << u"a"_s + QChar(0xD800) << u"a%EF%BF%BD"_s;
-        QTest::newRow("lone low half") << QChar(0xDC00) + u"b"_s << u"%EF%BF%BDb"_s;
-        QTest::newRow("whole pair") << u"\U0001F600"_s << u"%F0%9F%98%80"_s;
-    }
     void loneSurrogate_sentAsReplacementCharacter()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, sent);
-        QCOMPARE(EncodeField(text), sent);
+        QCOMPARE(EncodeField(u"a"_s + QChar(0xD800)), u"a%EF%BF%BD"_s);
+        QCOMPARE(EncodeField(QChar(0xDC00) + u"\U0001F600"_s), u"%EF%BF%BD%F0%9F%98%80"_s);
     }
 };
 
