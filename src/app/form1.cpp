@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -154,6 +155,9 @@ void Form1::buildControls()
         }
         case ControlRow::TextField: {
             auto *field = new QLineEdit(container);
+            // Any length that was stored, typed or pasted (the default cuts
+            // at 32767 characters, perhaps inside a pair of surrogates).
+            field->setMaxLength(std::numeric_limits<int>::max());
             widget = field;
             break;
         }
@@ -292,20 +296,21 @@ void Form1::Form_Load()
 {
     WebBrowser1->Navigate(QStringLiteral("about:blank"));
 
-    SettingsStore store;
-    if (OptionIsOn(
-            store.ReadSetting(keys::kApp, keys::kSection, keys::kStartup, keys::kStartupDefault),
-            keys::kStartupDefault)) {
-        url->setText(
-            store.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, keys::kFieldDefault));
-        name1->setText(
-            store.ReadSetting(keys::kApp, keys::kSection, keys::kName, keys::kFieldDefault));
-        mail->setText(
-            store.ReadSetting(keys::kApp, keys::kSection, keys::kMail, keys::kFieldDefault));
+    // One read of the store for all five entries.
+    const QStringList stored =
+        SettingsStore().ReadSettings(keys::kApp, keys::kSection,
+                                     {{keys::kStartup, keys::kStartupDefault},
+                                      {keys::kUrl, keys::kFieldDefault},
+                                      {keys::kName, keys::kFieldDefault},
+                                      {keys::kMail, keys::kFieldDefault},
+                                      {keys::kAuto, keys::kAutoDefault}});
+    if (OptionIsOn(stored.at(0), keys::kStartupDefault)) {
+        url->setText(stored.at(1));
+        name1->setText(stored.at(2));
+        mail->setText(stored.at(3));
     }
 
-    if (OptionIsOn(store.ReadSetting(keys::kApp, keys::kSection, keys::kAuto, keys::kAutoDefault),
-                   keys::kAutoDefault))
+    if (OptionIsOn(stored.at(4), keys::kAutoDefault))
         MakeAutoComplete(url);
 }
 
@@ -470,10 +475,13 @@ void Form1::Command9_Click()
 
 void Form1::Command10_Click()
 {
-    SettingsStore store;
-    url->setText(store.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, keys::kFieldDefault));
-    name1->setText(store.ReadSetting(keys::kApp, keys::kSection, keys::kName, keys::kFieldDefault));
-    mail->setText(store.ReadSetting(keys::kApp, keys::kSection, keys::kMail, keys::kFieldDefault));
+    const QStringList stored = SettingsStore().ReadSettings(keys::kApp, keys::kSection,
+                                                            {{keys::kUrl, keys::kFieldDefault},
+                                                             {keys::kName, keys::kFieldDefault},
+                                                             {keys::kMail, keys::kFieldDefault}});
+    url->setText(stored.at(0));
+    name1->setText(stored.at(1));
+    mail->setText(stored.at(2));
 }
 
 void Form1::Command11_Click()
@@ -484,10 +492,11 @@ void Form1::Command11_Click()
         if (answer != msgbox::IDYES)
             return;
     }
-    SettingsStore store;
-    store.WriteSetting(keys::kApp, keys::kSaveSection, keys::kUrl, url->text());
-    store.WriteSetting(keys::kApp, keys::kSaveSection, keys::kName, name1->text());
-    store.WriteSetting(keys::kApp, keys::kSaveSection, keys::kMail, mail->text());
+    // The three in one change of the store: a crash or another copy saving
+    // at the same time never leaves a mixed set.
+    SettingsStore().WriteSettings(
+        keys::kApp, keys::kSaveSection,
+        {{keys::kUrl, url->text()}, {keys::kName, name1->text()}, {keys::kMail, mail->text()}});
     msgbox::Show(QStringLiteral("Your favorites have been saved!"),
                  msgbox::MB_OK | msgbox::MB_ICONINFORMATION, QString());
 }

@@ -1,13 +1,14 @@
 #include "address_list.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "guarded_file.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QSet>
+
+#include <new>
+#include <optional>
 
 namespace {
 
@@ -16,7 +17,40 @@ const QString kFormatName = QStringLiteral("pagecrier-addresses");
 const QString kEntriesKey = QStringLiteral("addresses");
 
 // A list file is a few dozen kilobytes; anything far larger is not ours.
-constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+// What was typed and visited is nobody else's business: the files are 0600
+// in a 0700 folder.
+const guardedfile::Kind kListKind{QStringLiteral("address list"), 4 * 1024 * 1024, true};
+
+// The list as the file holds it, or nothing when the file is no such list.
+std::optional<QStringList> parseList(const QByteArray &data, int limit)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject root = doc.object();
+    if (root.value(kFormatKey).toString() != kFormatName)
+        return std::nullopt;
+    const QJsonValue list = root.value(kEntriesKey);
+    if (!list.isArray())
+        return std::nullopt;
+
+    QStringList entries;
+    QSet<QString> seen;
+    for (const QJsonValue &value : list.toArray()) {
+        if (entries.size() >= limit)
+            break;
+        if (!value.isString())
+            continue;
+        const QString address = value.toString();
+        if (address.isEmpty() || address.size() > AddressList::kMaxAddressLength ||
+            seen.contains(address))
+            continue;
+        seen.insert(address);
+        entries.append(address);
+    }
+    return entries;
+}
 
 } // namespace
 
@@ -27,23 +61,50 @@ AddressList::AddressList(const QString &filePath, int limit)
 void AddressList::Load()
 {
     entries_.clear();
-    QFile file(path_);
-    if (file.size() <= kMaxFileSize && file.open(QIODevice::ReadOnly))
-        entries_ = Parse(file.readAll(), limit_);
+    try {
+        const guardedfile::Contents contents = guardedfile::Read(kListKind, path_);
+        if (contents.exists && !contents.tooLarge)
+            entries_ = Parse(contents.bytes, limit_);
+    } catch (const FileError &) {
+    } catch (const std::bad_alloc &) {
+    }
     index_ = QSet<QString>(entries_.cbegin(), entries_.cend());
 }
 
 bool AddressList::Remember(const QString &address)
 {
-    if (address.isEmpty())
+    if (address.isEmpty() || address.size() > kMaxAddressLength)
         return true;
-    Load();
-    entries_.removeAll(address);
-    entries_.prepend(address);
-    index_.insert(address);
-    while (entries_.size() > limit_)
-        index_.remove(entries_.takeLast());
-    return Save();
+    // Under the file's lock from the read to the replace, so that another
+    // running copy remembering at the same time loses nothing.
+    try {
+        guardedfile::Change change(kListKind, path_);
+        const guardedfile::Contents &contents = change.contents();
+        std::optional<QStringList> stored;
+        if (contents.exists && !contents.tooLarge)
+            stored = parseList(contents.bytes, limit_);
+        // A file that is no list is kept aside, never just written over.
+        if (contents.exists && !stored)
+            change.KeepAside();
+        entries_ = stored.value_or(QStringList());
+        entries_.removeAll(address);
+        entries_.prepend(address);
+        while (entries_.size() > limit_)
+            entries_.removeLast();
+        index_ = QSet<QString>(entries_.cbegin(), entries_.cend());
+        change.Replace(Serialize(entries_));
+        return true;
+    } catch (const FileError &) {
+    } catch (const std::bad_alloc &) {
+    }
+    // Not written: the address is remembered for this run at least.
+    if (!index_.contains(address)) {
+        entries_.prepend(address);
+        index_.insert(address);
+        while (entries_.size() > limit_)
+            index_.remove(entries_.takeLast());
+    }
+    return false;
 }
 
 QByteArray AddressList::Serialize(const QStringList &entries)
@@ -56,44 +117,5 @@ QByteArray AddressList::Serialize(const QStringList &entries)
 
 QStringList AddressList::Parse(const QByteArray &data, int limit)
 {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return {};
-    const QJsonObject root = doc.object();
-    if (root.value(kFormatKey).toString() != kFormatName)
-        return {};
-    const QJsonValue list = root.value(kEntriesKey);
-    if (!list.isArray())
-        return {};
-
-    QStringList entries;
-    QSet<QString> seen;
-    for (const QJsonValue &value : list.toArray()) {
-        if (entries.size() >= limit)
-            break;
-        if (!value.isString())
-            continue;
-        const QString address = value.toString();
-        if (address.isEmpty() || seen.contains(address))
-            continue;
-        seen.insert(address);
-        entries.append(address);
-    }
-    return entries;
-}
-
-bool AddressList::Save() const
-{
-    if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
-        return false;
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray data = Serialize(entries_);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return parseList(data, limit).value_or(QStringList());
 }

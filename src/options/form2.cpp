@@ -147,13 +147,12 @@ Form2::~Form2()
 void Form2::Form_Load()
 {
     RunHandler("Form_Load", [this] {
-        SettingsStore store;
-        const QString startup =
-            store.ReadSetting(keys::kApp, keys::kSection, keys::kStartup, keys::kStartupDefault);
-        Check1->setCheckState(FromStateNumber(OptionCheckState(startup, keys::kStartupDefault)));
-        const QString autoComplete =
-            store.ReadSetting(keys::kApp, keys::kSection, keys::kAuto, keys::kAutoDefault);
-        Check2->setCheckState(FromStateNumber(OptionCheckState(autoComplete, keys::kAutoDefault)));
+        const QStringList stored = SettingsStore().ReadSettings(
+            keys::kApp, keys::kSection,
+            {{keys::kStartup, keys::kStartupDefault}, {keys::kAuto, keys::kAutoDefault}});
+        Check1->setCheckState(
+            FromStateNumber(OptionCheckState(stored.at(0), keys::kStartupDefault)));
+        Check2->setCheckState(FromStateNumber(OptionCheckState(stored.at(1), keys::kAutoDefault)));
     });
 }
 
@@ -177,9 +176,11 @@ void Form2::Command3_Click()
 
 void Form2::WriteOptions()
 {
-    SettingsStore store;
-    store.WriteSetting(keys::kApp, keys::kSection, keys::kStartup, StateText(Check1));
-    store.WriteSetting(keys::kApp, keys::kSection, keys::kAuto, StateText(Check2));
+    // Both in one change of the store: one read of the file, and never one
+    // option written without the other.
+    SettingsStore().WriteSettings(
+        keys::kApp, keys::kSection,
+        {{keys::kStartup, StateText(Check1)}, {keys::kAuto, StateText(Check2)}});
 }
 
 void Form2::closeEvent(QCloseEvent *event)

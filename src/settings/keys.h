@@ -31,6 +31,8 @@ inline const QString kAutoDefault = QStringLiteral("1");
 // it equals 1. A text that is no number counts as absent, so def decides.
 bool OptionIsOn(const QString &stored, const QString &def);
 
-// Options dialog reading of an option: a check-box state 0, 1 or 2; any
-// other text (no whole number, or out of range) gives def's state.
+// Options dialog reading of an option: the text converted as to a 16-bit
+// integer (rounding halves to even), giving a check-box state 0, 1 or 2; a
+// text that is no number, or whose number is out of range or no state,
+// gives def's state.
 int OptionCheckState(const QString &stored, const QString &def);

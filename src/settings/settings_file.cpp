@@ -217,30 +217,62 @@ Document Parse(const QByteArray &bytes)
     QString app;
     QString section;
     int lineNumber = 0;
+    // Blank and comment lines in a row are kept as one, so that a file of
+    // nothing but blank lines costs no more than its bytes.
+    const auto keepOther = [&doc](const QByteArray &raw) {
+        if (!doc.lines.isEmpty() && doc.lines.constLast().kind == Line::Other) {
+            QByteArray &last = doc.lines.last().raw;
+            last += '\n';
+            last += raw;
+        } else {
+            Line line;
+            line.raw = raw;
+            doc.lines.append(line);
+        }
+    };
+    // A file saved with Windows line ends (every line ends in return and
+    // line feed) is read without the returns, and written back without them.
+    // Elsewhere a return is part of the text: a raw one at the end of a
+    // value belongs to the value and is kept when other entries are written.
+    const qsizetype lineFeeds = bytes.count('\n');
+    const bool windowsLineEnds = lineFeeds > 0 && bytes.count("\r\n") == lineFeeds;
+    int counted = 0;
     while (pos < bytes.size()) {
         ++lineNumber;
         qsizetype end = bytes.indexOf('\n', pos);
         if (end < 0)
             end = bytes.size();
+        if (end == pos || (windowsLineEnds && end == pos + 1 && bytes.at(pos) == '\r')) {
+            keepOther(QByteArray());
+            pos = end + 1;
+            continue;
+        }
+        if (++counted > kMaxLines) {
+            doc.tooManyLines = true;
+            return doc;
+        }
         QByteArray raw = bytes.mid(pos, end - pos);
         pos = end + 1;
-        if (raw.endsWith('\r'))
+        if (windowsLineEnds && raw.endsWith('\r'))
             raw.chop(1);
 
         const QString where = QStringLiteral("line %1: ").arg(lineNumber);
         QString text;
         if (!decodeUtf8(raw, &text)) {
             doc.problems << where + QStringLiteral("not UTF-8 text");
+            // A heading, even an unreadable one, ends the section above it.
+            if (raw.trimmed().startsWith('['))
+                state = BadSection;
             continue;
         }
         const QString trimmed = trimBlanks(text);
-        Line line;
-        line.raw = raw;
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) ||
             trimmed.startsWith(QLatin1Char('#'))) {
-            doc.lines.append(line);
+            keepOther(raw);
             continue;
         }
+        Line line;
+        line.raw = raw;
         if (trimmed.startsWith(QLatin1Char('['))) {
             state = BadSection;
             const qsizetype slash = trimmed.indexOf(QLatin1Char('/'));
@@ -362,9 +394,12 @@ void Document::Set(const QString &app, const QString &section, const QString &ke
             lines.append(comment);
         }
     }
-    if (!lines.isEmpty() &&
-        (lines.constLast().kind != Line::Other || !lines.constLast().raw.trimmed().isEmpty()))
-        lines.append(Line{});
+    if (!lines.isEmpty()) {
+        const Line &last = lines.constLast();
+        if (last.kind != Line::Other ||
+            !last.raw.mid(last.raw.lastIndexOf('\n') + 1).trimmed().isEmpty())
+            lines.append(Line{});
+    }
     lines.append(sectionLine(app, section));
     lines.append(entryLine(app, section, key, value));
 }

@@ -50,7 +50,11 @@ struct Line
 
 struct Document
 {
+    // Blank and comment lines in a row are one Line, raw holding them all.
     QList<Line> lines;
+    // Parse stopped after kMaxLines lines that are not blank: the file is not
+    // one this program wrote or anyone edited by hand.
+    bool tooManyLines = false;
     // One description per line that did not parse ("line 4: ...").
     QStringList problems;
 
@@ -61,6 +65,10 @@ struct Document
     // Replaces the entry's value, or adds the entry (and its section).
     void Set(const QString &app, const QString &section, const QString &key, const QString &value);
 };
+
+// The most lines that are not blank a settings file may hold (blank lines
+// cost next to nothing and are not counted).
+constexpr int kMaxLines = 100000;
 
 Document Parse(const QByteArray &bytes);
 // The document as file bytes; lines that did not parse are not written.

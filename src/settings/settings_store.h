@@ -2,7 +2,11 @@
 
 #include "failure.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <utility>
 
 // A store that cannot be read or written. The message names the file and
 // the cause.
@@ -34,6 +38,23 @@ public:
     // Throws SettingsError when the file cannot be written.
     void WriteSetting(const QString &appName, const QString &section, const QString &key,
                       const QString &value);
+
+    // Several keys of one section: one read of the file for them all. Gives
+    // the values in the order of the keys, each key's default when absent.
+    using Pairs = QList<std::pair<QString, QString>>;
+    QStringList ReadSettings(const QString &appName, const QString &section,
+                             const Pairs &keysAndDefaults) const;
+
+    // Several keys of one section in one change of the file: after a crash
+    // at any moment, or another copy writing at the same time, the file
+    // holds all of them or none.
+    void WriteSettings(const QString &appName, const QString &section, const Pairs &keysAndValues);
+
+    // A larger file, or one with more than settingsfile::kMaxLines lines
+    // that are not blank, is not read (reads fail naming it and its size);
+    // the next write keeps it aside and starts afresh, telling the user.
+    // Nothing larger is ever written.
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
 
     QString path() const { return path_; }
 

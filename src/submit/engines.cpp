@@ -125,7 +125,18 @@ QString EncodeField(const QString &text)
     // QByteArray::toPercentEncoding keeps letters, digits and "-._~"; the
     // characters below stay readable too, since they mean nothing special
     // inside a query value.
-    return QString::fromLatin1(text.toUtf8().toPercentEncoding(":/?@!$'()*,"));
+    // Half of a surrogate pair with no other half is no character: it goes
+    // out as the replacement character U+FFFD, as UTF-8 has it (toUtf8 would
+    // make it "?").
+    QString whole = text;
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        const QChar c = whole.at(i);
+        if (c.isHighSurrogate() && i + 1 < whole.size() && whole.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            whole[i] = QChar::ReplacementCharacter;
+    }
+    return QString::fromLatin1(whole.toUtf8().toPercentEncoding(":/?@!$'()*,"));
 }
 
 QString RequestAddress(const Engine &engine, const SiteDetails &site, const HostTable &hosts)

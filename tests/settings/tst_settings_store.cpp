@@ -388,13 +388,14 @@ private slots:
     {
         QRandomGenerator rng(7);
         const QStringList pieces = textPieces();
-        // Every character of "escapes1mb" needs an escape: its file line is largest.
+        // Every character of "escapes64k" needs an escape: its file line is largest.
         const QStringList escaped = {u"\\"_s, QString(QChar(0)), u"\n"_s, QString(QChar(0xDC00))};
+        // Together within the store's bound of 1 MiB.
         const Pairs pairs = {
-            {u"mixed1mb"_s, randomText(rng, pieces, 1 << 20)},
-            {u"escapes1mb"_s, randomText(rng, escaped, 1 << 20)},
-            {u"plain1mb"_s, QString(1 << 20, u'a')},
-            {u"mixed300k"_s, randomText(rng, pieces, 300000)},
+            {u"mixed64k"_s, randomText(rng, pieces, 1 << 16)},
+            {u"escapes64k"_s, randomText(rng, escaped, 1 << 16)},
+            {u"plain128k"_s, QString(1 << 17, u'a')},
+            {u"mixed40k"_s, randomText(rng, pieces, 40000)},
             {u"small"_s, u" small "_s},
         };
         SettingsStore writer(file_);
@@ -577,7 +578,7 @@ private slots:
     {
         // Large values make each write long, so the kill lands inside one.
         QProcess writer;
-        startHammer(writer, file_, u"k"_s, 100000, 200000);
+        startHammer(writer, file_, u"k"_s, 100000, 40000);
         QVERIFY(writer.waitForStarted());
         QByteArray out;
         while (out.count('\n') < 15 && writer.state() == QProcess::Running) {
@@ -593,7 +594,7 @@ private slots:
         QCOMPARE(parseProblems(file_), QStringList());
         SettingsStore store(file_);
         for (int i = 0; i < reported; ++i)
-            QCOMPARE(get(store, u"k%1"_s.arg(i)), hammerValue(i, 200000));
+            QCOMPARE(get(store, u"k%1"_s.arg(i)), hammerValue(i, 40000));
     }
 
     void readers_neverSeeHalfWrittenFile()
@@ -804,7 +805,7 @@ private slots:
         optionRow("2", "2", "0", 2);
         optionRow("3 gives default", "3", "1", 1);
         optionRow("-1 gives default", "-1", "0", 0);
-        optionRow("1.5 gives default", "1.5", "0", 0);
+        optionRow("1.5 rounds half to even", "1.5", "0", 2);
         optionRow("no number gives default", "abc", "1", 1);
         optionRow("empty gives default", "", "1", 1);
         optionRow("huge gives default", "99999999999", "0", 0);
