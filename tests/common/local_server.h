@@ -28,7 +28,8 @@ public:
 
     // Serve body as an HTML page for path (the path without its query).
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
-    // Answer path with this status line text (for instance "403 Forbidden").
+    // Answer path with this status line text (for instance "403 Forbidden"),
+    // or with an empty one never answer it.
     void setStatus(const QString &path, const QByteArray &status)
     {
         statuses_.insert(path, status);
@@ -60,6 +61,8 @@ private:
                     status = "404 Not Found";
                 } else {
                     requests_.append(requestLine);
+                    if (status.isEmpty())
+                        return;
                     body = pages_.contains(path)
                                ? pages_.value(path)
                                : titledPage(QStringLiteral("Answer %1").arg(requests_.size()));

@@ -1,48 +1,36 @@
-// The store against hostile and odd files: links, huge files, a writer killed
-// or racing another copy, odd lines, and option texts that are no numbers.
+// The settings store and the address lists against hostile and odd files:
+// links, huge or damaged files, writers killed or racing another copy, odd
+// lines, option texts that are no numbers, and what others may see.
 // Started as "helper-favs <file>" the executable saves favorites sets in a
-// loop until it is killed.
+// loop until it is killed; as "helper-remember <file> <prefix>" it remembers
+// kEach addresses.
 
+#include "address_list.h"
 #include "keys.h"
 #include "msgbox.h"
 #include "settings_file.h"
 #include "settings_store.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <csignal>
-#include <functional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace keys;
 
 namespace {
 
-const QString kApp = u"Pagecrier"_s;
-const QString kSec = u"favs"_s;
+constexpr int kEach = 100;
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
+// Every name under dir, with its size.
 QStringList everything(const QString &dir)
 {
     QStringList names;
     QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
-        names << it.next();
+        names << it.next() + ' ' + QString::number(it.fileInfo().size());
     names.sort();
     return names;
 }
@@ -58,19 +46,29 @@ QString failure(const std::function<void()> &use)
     return QString();
 }
 
+mode_t modeOf(const QString &path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 0777;
+}
+
 } // namespace
 
 class TestStoreSafety : public QObject
 {
     Q_OBJECT
     QTemporaryDir dir_;
-    QString ini() const { return dir_.filePath(u"cfg/pagecrier.ini"_s); }
+    QString cfg(const QString &name = {}) const { return dir_.filePath("cfg/" + name); }
+    QString ini() const { return cfg(u"pagecrier.ini"_s); }
+    QString list() const { return cfg(u"typed-addresses.json"_s); }
+    QStringList damaged() const { return QDir(cfg()).entryList({"*.damaged-*"}); }
 
 private slots:
     void init()
     {
         QDir(dir_.path()).removeRecursively();
-        QVERIFY(QDir().mkpath(dir_.filePath(u"cfg"_s)));
+        QVERIFY(QDir().mkpath(cfg()));
         msgbox::seam::Enable();
     }
 
@@ -88,66 +86,79 @@ private slots:
     {
         QFETCH(QString, kind);
         const QString target = dir_.filePath(u"elsewhere/target"_s);
-        QVERIFY(QDir().mkpath(dir_.filePath(u"elsewhere"_s)));
-        if (kind == u"folder")
-            QVERIFY(QDir().mkpath(target));
-        else if (kind != u"dangling")
+        QVERIFY(QDir().mkpath(kind == u"folder" ? target : dir_.filePath(u"elsewhere"_s)));
+        if (kind != u"folder" && kind != u"dangling")
             QVERIFY(QFile(target).open(QIODevice::WriteOnly));
         QVERIFY(::chmod(QFile::encodeName(target).constData(), 0640) == 0 || kind == u"dangling");
-        QString victim = target; // not ours: a file root gives away, or one of the system's
+        // Not ours: a file root gives away, or one of the system's (which the
+        // listing below does not show, but no user but root may change).
+        QString victim = target;
         if (kind == u"other" && ::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0)
             victim = u"/etc/passwd"_s;
         QVERIFY(QFile::link(victim, ini()));
         if (kind == u"their link")
             QVERIFY(::lchown(QFile::encodeName(ini()).constData(), 65534, 65534) == 0);
         const QStringList before = everything(dir_.path());
-        const QByteArray bytes = readBytes(victim);
         const QFile::Permissions mode = QFile::permissions(target);
         SettingsStore store(ini());
         if (kind == u"own") {
-            store.WriteSetting(kApp, kSec, keys::kUrl, u"through"_s);
-            QCOMPARE(store.ReadSetting(kApp, kSec, keys::kUrl, {}), u"through"_s);
+            store.WriteSetting(kApp, kSection, kUrl, u"through"_s);
+            QCOMPARE(store.ReadSetting(kApp, kSection, kUrl, {}), u"through"_s);
             QVERIFY(QFileInfo(ini()).isSymLink() && QFile::permissions(target) == mode);
             return;
         }
         for (const QString &message :
-             {failure([&] { store.ReadSetting(kApp, kSec, keys::kUrl, {}); }),
-              failure([&] { store.WriteSetting(kApp, kSec, keys::kUrl, u"x"_s); })})
+             {failure([&] { store.ReadSetting(kApp, kSection, kUrl, {}); }),
+              failure([&] { store.WriteSetting(kApp, kSection, kUrl, u"x"_s); })})
             QVERIFY2(message.contains(ini()) && message.contains(victim), qPrintable(message));
         QCOMPARE(everything(dir_.path()), before);
-        QCOMPARE(readBytes(victim), bytes);
     }
 
-    void tooLarge_data()
+    // A file too large (or, for the list, no list at all) is not read; the
+    // next write keeps it aside whole and starts afresh. A list is private,
+    // whatever it was, and holds no over-long address.
+    void keptAside_data()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QByteArray>("line"); // repeated to fill size, or none: sparse
-        QTest::newRow("64 GiB, sparse") << (qint64(64) << 30) << QByteArray();
-        QTest::newRow("one byte over the bound") << SettingsStore::kMaxFileSize + 1 << QByteArray();
-        QTest::newRow("too many entries")
-            << qint64(4 * (settingsfile::kMaxLines + 1)) << "k=v\n"_ba;
+        QTest::addColumn<bool>("isList");
+        QTest::addColumn<qint64>("size"); // sparse, or filled with line
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("settings, 64 GiB") << false << (qint64(64) << 30) << QByteArray();
+        QTest::newRow("settings, too many entries")
+            << false << qint64(4 * (settingsfile::kMaxLines + 1)) << "k=v\n"_ba;
+        QTest::newRow("list, not a list") << true << qint64(4) << "junk"_ba;
+        QTest::newRow("list, over the bound") << true << (qint64(17) << 20) << QByteArray();
     }
-    void tooLarge()
+    void keptAside()
     {
+        QFETCH(bool, isList);
         QFETCH(qint64, size);
         QFETCH(QByteArray, line);
-        QFile file(ini());
+        QFile file(isList ? list() : ini());
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(line.isEmpty() ? file.resize(size)
-                               : file.write("[a/b]\n" + line.repeated(size / line.size() - 1)));
+        QVERIFY(line.isEmpty() ? file.resize(size) : file.write(line.repeated(size / line.size())));
         file.close();
-        size = file.size();
+        QVERIFY(::chmod(QFile::encodeName(cfg()).constData(), 0755) == 0); // others may look in
+        QVERIFY(::chmod(QFile::encodeName(file.fileName()).constData(), 0644) == 0); // and read
+        AddressList addresses(list());
         SettingsStore store(ini());
-        const QString message = failure([&] { store.ReadSetting(kApp, kSec, keys::kUrl, {}); });
-        QVERIFY(message.contains(ini()) && message.contains(QString::number(size)));
-        QCOMPARE(QFileInfo(ini()).size(), size);
-        // A write keeps the file aside, tells the user where, and starts afresh.
-        store.WriteSetting(kApp, kSec, keys::kUrl, u"new"_s);
-        const QStringList copies = QDir(dir_.filePath(u"cfg"_s)).entryList({"*.damaged-*"});
-        QCOMPARE(copies.size(), 1);
-        QCOMPARE(QFileInfo(dir_.filePath("cfg/" + copies[0])).size(), size);
-        QVERIFY(msgbox::seam::TakeShown().constFirst().text.contains(copies[0]));
-        QCOMPARE(store.ReadSetting(kApp, kSec, keys::kUrl, {}), u"new"_s);
+        if (isList) {
+            addresses.Load();
+            QVERIFY(addresses.entries().isEmpty());
+            QVERIFY(addresses.Remember(u"http://new/"_s));
+            QVERIFY(addresses.Remember("http://" + QString(AddressList::kMaxAddressLength, 'x')));
+            addresses.Load(); // the over-long address is not remembered
+            QCOMPARE(addresses.entries(), QStringList{u"http://new/"_s});
+            QCOMPARE(modeOf(list()), mode_t(0600));
+            QCOMPARE(modeOf(cfg()), mode_t(0700));
+        } else {
+            const QString message = failure([&] { store.ReadSetting(kApp, kSection, kUrl, {}); });
+            QVERIFY2(message.contains(ini()) && message.contains(QString::number(size)),
+                     qPrintable(message));
+            store.WriteSetting(kApp, kSection, kUrl, u"new"_s);
+            QVERIFY(msgbox::seam::TakeShown().constFirst().text.contains(damaged().value(0)));
+        }
+        QCOMPARE(damaged().size(), 1);
+        QCOMPARE(QFileInfo(cfg(damaged()[0])).size(), size);
     }
 
     // Another copy saves favorites again and again and is then killed: every
@@ -159,11 +170,10 @@ private slots:
         helper.start(QCoreApplication::applicationFilePath(), {u"helper-favs"_s, ini()});
         QVERIFY(helper.waitForStarted());
         SettingsStore store(ini());
-        const SettingsStore::Pairs absent = {
-            {keys::kUrl, "http://-1"}, {keys::kName, "name -1"}, {keys::kMail, "-1@x"}};
         QSet<QString> seen; // the numbers of the sets read, each read whole
         const auto readWhole = [&] {
-            const QStringList got = store.ReadSettings(kApp, kSec, absent);
+            const QStringList got = store.ReadSettings(
+                kApp, kSection, {{kUrl, "http://-1"}, {kName, "name -1"}, {kMail, "-1@x"}});
             const QString n = got[0].mid(7);
             seen.insert(n);
             return got == QStringList{"http://" + n, "name " + n, n + "@x"};
@@ -177,67 +187,71 @@ private slots:
         helper.waitForFinished();
         QVERIFY(readWhole());
         QFile(ini() + ".tmp-ABCDEF").open(QIODevice::WriteOnly); // as a kill may leave
-        store.WriteSetting(kApp, kSec, keys::kStartup, u"1"_s);
-        QCOMPARE(QDir(dir_.filePath(u"cfg"_s)).entryList({"*.tmp-*"}), QStringList());
+        store.WriteSetting(kApp, kSection, kStartup, u"1"_s);
+        QCOMPARE(QDir(cfg()).entryList({"*.tmp-*"}), QStringList());
     }
 
-    void lines_data()
+    void list_twoCopiesAtOnceLoseNothing()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QByteArray>("kept");
-        QTest::newRow("raw return ending a value survives another write")
-            << "[Pagecrier/favs]\nurl=a\r\n"_ba << u"a\r"_s << "url=a\r\n"_ba;
-        QTest::newRow("a heading that is not UTF-8 ends the section")
-            << "[Pagecrier/favs]\nurl=good\n[\xff/favs]\nurl=bad\n"_ba << u"good"_s
-            << "url=good\n"_ba;
+        QProcess copies[2];
+        for (int i = 0; i < 2; ++i)
+            copies[i].start(QCoreApplication::applicationFilePath(),
+                            {u"helper-remember"_s, list(), QString::number(i)});
+        for (QProcess &copy : copies)
+            QVERIFY(copy.waitForFinished(60000) && copy.exitCode() == 0);
+        AddressList after(list());
+        after.Load();
+        QCOMPARE(after.entries().size(), 2 * kEach);
     }
-    void lines()
+
+    // A raw carriage return ending a value survives another write; a heading
+    // that is not UTF-8 still ends the section above it.
+    void oddLines()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, url);
-        QFETCH(QByteArray, kept);
-        settingsfile::Document doc = settingsfile::Parse(file);
-        QCOMPARE(doc.Find(kApp, kSec, keys::kUrl), url);
-        doc.Set(kApp, kSec, keys::kMail, u"m"_s);
-        QVERIFY(settingsfile::Serialize(doc).contains(kept));
+        settingsfile::Document doc =
+            settingsfile::Parse("[Pagecrier/favs]\nurl=a\r\n[\xff/favs]\nurl=bad\n"_ba);
+        QCOMPARE(doc.Find(kApp, kSection, kUrl), u"a\r"_s);
+        doc.Set(kApp, kSection, kMail, u"m"_s);
+        QVERIFY(settingsfile::Serialize(doc).contains("url=a\r\n"));
     }
 
     void conversion_data()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("def");
+        // Against a default of "1": on for start-up, and the check box state.
         QTest::addColumn<bool>("on");
         QTest::addColumn<int>("state");
         for (const auto &[text, state] :
              {std::pair{"0.6", 1}, {"1.4", 1}, {"1.5", 2}, {"2.5", 2}, {"0.5", 0}, {"-0.4", 0}})
-            QTest::newRow(text) << QString::fromLatin1(text) << u"1"_s << false << state;
-        QTest::newRow("1.0 is on") << u"1.0"_s << u"0"_s << true << 1;
-        QTest::newRow("out of 16 bits") << u"65537"_s << u"1"_s << false << 1;
+            QTest::newRow(text) << false << state;
+        QTest::newRow("65537") << false << 1; // out of 16 bits
         for (const char *text : {"inf", "-inf", "nan", "infinity", "1e999"})
-            QTest::newRow(text) << QString::fromLatin1(text) << u"1"_s << true << 1;
+            QTest::newRow(text) << true << 1;
     }
     void conversion()
     {
-        QFETCH(QString, stored);
-        QFETCH(QString, def);
-        QFETCH(bool, on);
-        QFETCH(int, state);
-        QCOMPARE(OptionIsOn(stored, def), on);
-        QCOMPARE(OptionCheckState(stored, def), state);
+        const QString stored = QString::fromLatin1(QTest::currentDataTag());
+        QTEST(OptionIsOn(stored, u"1"_s), "on");
+        QTEST(OptionCheckState(stored, u"1"_s), "state");
     }
 };
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && qstrcmp(argv[1], "helper-favs") == 0) {
+    if (argc >= 3 && qstrcmp(argv[1], "helper-favs") == 0) {
         SettingsStore store(QFile::decodeName(argv[2]));
         for (int i = 0;; ++i) {
             const QString n = QString::number(i);
-            store.WriteSettings(
-                kApp, u"Favs"_s,
-                {{keys::kUrl, "http://" + n}, {keys::kName, "name " + n}, {keys::kMail, n + "@x"}});
+            store.WriteSettings(kApp, kSaveSection,
+                                {{kUrl, "http://" + n}, {kName, "name " + n}, {kMail, n + "@x"}});
         }
+    }
+    if (argc >= 4 && qstrcmp(argv[1], "helper-remember") == 0) {
+        AddressList addresses(QFile::decodeName(argv[2]));
+        for (int i = 0; i < kEach; ++i) {
+            if (!addresses.Remember(u"http://%1.example/%2"_s.arg(argv[3]).arg(i)))
+                return 1;
+        }
+        return 0;
     }
     QCoreApplication app(argc, argv);
     TestStoreSafety test;

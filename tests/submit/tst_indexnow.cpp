@@ -1,9 +1,13 @@
+#include "engines.h"
 #include "indexnow.h"
 
 #include <QtTest>
 
-// IndexNow's rules: the key, and the page addresses taken. (The request
-// address is checked where it is sent, in the window's test.)
+using namespace Qt::StringLiterals;
+
+// IndexNow's rules: the key, the page addresses taken, what a 403 tells the
+// user, and field texts as they go out. (The request line is checked where
+// it is sent, in the window's test.)
 class TestIndexNow : public QObject
 {
     Q_OBJECT
@@ -13,15 +17,14 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("8, the shortest") << "abcdefgh" << true;
-        QTest::newRow("7") << "abcdefg" << false;
-        QTest::newRow("128, the longest") << QString(128, QLatin1Char('a')) << true;
-        QTest::newRow("129") << QString(129, QLatin1Char('a')) << false;
-        QTest::newRow("every kind") << "AZaz09--" << true;
-        QTest::newRow("underscore") << "abcd_efgh" << false;
-        QTest::newRow("non-ASCII") << QStringLiteral("abcd\u00e9fgh") << false;
+        QTest::newRow("8, the shortest") << u"abcdefgh"_s << true;
+        QTest::newRow("7") << u"abcdefg"_s << false;
+        QTest::newRow("128, the longest") << QString(128, 'a') << true;
+        QTest::newRow("129") << QString(129, 'a') << false;
+        QTest::newRow("every kind") << u"AZaz09--"_s << true;
+        QTest::newRow("underscore") << u"abcd_efgh"_s << false;
+        QTest::newRow("non-ASCII") << u"abcd\u00e9fgh"_s << false;
     }
-
     void keyRules()
     {
         QFETCH(QString, key);
@@ -31,31 +34,43 @@ private slots:
     void madeKeys_are32HexCharactersAndFresh()
     {
         const QString key = indexnow::MakeKey();
-        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(key).hasMatch(),
-                 qPrintable(key));
+        QVERIFY2(QRegularExpression(u"^[0-9a-f]{32}$"_s).match(key).hasMatch(), qPrintable(key));
         QVERIFY(indexnow::MakeKey() != key);
     }
 
-    void pageAddresses_refusedOrGivingTheKeyFile_data()
+    void pageAddresses_data()
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("keyFile"); // empty: refused
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("relative") << "example.com/page.html" << QString();
-        QTest::newRow("no host") << "http:///page.html" << QString();
-        QTest::newRow("ftp") << "ftp://example.com/page" << QString();
-        QTest::newRow("https") << "https://example.com/a/b.html?q#f"
-                               << "https://example.com/KEY.txt";
-        QTest::newRow("port, space, capitals") << "HTTP://Example.com:8080/a b"
-                                               << "http://example.com:8080/KEY.txt";
+        QTest::newRow("relative") << u"example.com/page.html"_s << QString();
+        QTest::newRow("no host") << u"http:///page.html"_s << QString();
+        QTest::newRow("ftp") << u"ftp://example.com/page"_s << QString();
+        QTest::newRow("https") << u"https://example.com/a/b.html?q#f"_s
+                               << u"https://example.com/KEY.txt"_s;
+        QTest::newRow("port, space, capitals")
+            << u"HTTP://Example.com:8080/a b"_s << u"http://example.com:8080/KEY.txt"_s;
     }
-
-    void pageAddresses_refusedOrGivingTheKeyFile()
+    void pageAddresses()
     {
         QFETCH(QString, page);
         QFETCH(QString, keyFile);
         QCOMPARE(indexnow::RefusalFor(page).isEmpty(), !keyFile.isEmpty());
-        QCOMPARE(indexnow::KeyFileAddress(page, QStringLiteral("KEY")), keyFile);
+        QCOMPARE(indexnow::KeyFileAddress(page, u"KEY"_s), keyFile);
+    }
+
+    void forbidden_namesTheKeyFileAndItsContent()
+    {
+        const QString page = indexnow::AnswerPage({403, u"Forbidden"_s, false, {}},
+                                                  u"https://a.example/"_s, u"k3y-0123"_s);
+        QVERIFY(page.contains(u"<code>k3y-0123.txt</code>"_s));
+        QVERIFY(page.contains(u"<code>k3y-0123</code>"_s));
+    }
+
+    void loneSurrogate_goesOutAsReplacementCharacter()
+    {
+        QCOMPARE(EncodeField(u"a"_s + QChar(0xD800)), u"a%EF%BF%BD"_s);
+        QCOMPARE(EncodeField(QChar(0xDC00) + u"\U0001F600"_s), u"%EF%BF%BD%F0%9F%98%80"_s);
     }
 };
 
