@@ -11,8 +11,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 
 // The main window's newer commands and duties against a local server: Tools,
@@ -143,6 +141,7 @@ private slots:
         trigger("mnuFileSave");
         QCOMPARE(QStringList({stored(keys::kUrl), stored(keys::kName), stored(keys::kMail)}), set);
     }
+
     // An engine button pressed as soon as the main window shows still sends
     // its request, and a run that loads a page leaves nothing of the pane in
     // the home folder. Both are seen from outside, in a run of this program

@@ -46,13 +46,6 @@ QString failure(const std::function<void()> &use)
     return QString();
 }
 
-mode_t modeOf(const QString &path)
-{
-    struct stat st = {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_mode & 0777;
-}
-
 } // namespace
 
 class TestStoreSafety : public QObject
@@ -148,8 +141,10 @@ private slots:
             QVERIFY(addresses.Remember("http://" + QString(AddressList::kMaxAddressLength, 'x')));
             addresses.Load(); // the over-long address is not remembered
             QCOMPARE(addresses.entries(), QStringList{u"http://new/"_s});
-            QCOMPARE(modeOf(list()), mode_t(0600));
-            QCOMPARE(modeOf(cfg()), mode_t(0700));
+            const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                   QFile::WriteUser; // as the user the list belongs to sees it
+            QCOMPARE(QFile::permissions(list()), ownerOnly);
+            QCOMPARE(QFile::permissions(cfg()), ownerOnly | QFile::ExeOwner | QFile::ExeUser);
         } else {
             const QString message = failure([&] { store.ReadSetting(kApp, kSection, kUrl, {}); });
             QVERIFY2(message.contains(ini()) && message.contains(QString::number(size)),
