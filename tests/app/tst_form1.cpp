@@ -1,412 +1,484 @@
-#include "engines.h"
+// The main window driven as a user would: mouse, keys, access letters and
+// menus, with the settings in the scratch folder and the engines' requests
+// arriving at a local server. Then the three windows as a screen reader, a
+// keyboard user and any screen see them: every control that can take the
+// focus has a name to speak, Tab reaches every control, and at the designed
+// size and larger no control overlaps another, sticks out of its container or
+// cuts its caption (that layout check runs again at twice the scale).
+#include "autocomplete.h"
 #include "form1.h"
 #include "form2.h"
 #include "frmabout.h"
-#include "gui_test_main.h"
-#include "layout.h"
+#include "keys.h"
 #include "local_server.h"
-#include "msgbox.h"
+#include "settings_store.h"
 #include "sstab.h"
+#include "test_support.h"
 #include "webbrowser.h"
+#include "webengine_setup.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QWebEngineView>
-#include <QtTest>
 
-#include <algorithm>
-#include <cstdio>
+using namespace Qt::StringLiterals;
 
-// The main window driven as a user would: mouse, keys, access letters, with
-// the engines' requests arriving at a local server.
+namespace {
+
+const QString kAsked = u"Are you sure? You haven't entered a URL."_s;
+const QString kSaved = u"Your favorites have been saved!"_s;
+
+// The widget's place for a failure message: "Frame1/url".
+QString Describe(const QWidget *w)
+{
+    const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                   : w->objectName();
+    return w->isWindow() || !w->parentWidget() ? name : Describe(w->parentWidget()) + '/' + name;
+}
+
+// Shown, enabled controls the Tab key should stop at (a label only when it
+// asks for the Tab key itself).
+QSet<QWidget *> TabStops(QWidget *window)
+{
+    QSet<QWidget *> stops;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->window() == window && w->isVisible() && w->isEnabled() &&
+            w->focusPolicy() != Qt::NoFocus && !w->focusProxy() &&
+            !(qobject_cast<QLabel *>(w) && !(w->focusPolicy() & Qt::TabFocus)))
+            stops.insert(w);
+    }
+    return stops;
+}
+
+// Presses Tab until the focus has gone once round the window and lists the
+// Tab stops never reached (a control reached through a part of itself, the
+// pane through its page, counts).
+QStringList UnreachedByTab(QWidget *window)
+{
+    QSet<QWidget *> visited;
+    QWidget *start = QApplication::focusWidget();
+    for (int i = 0; i < 3 * TabStops(window).size() + 4; ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        if (!focused || focused->window() != window)
+            break;
+        visited.insert(focused);
+        QTest::keyClick(focused, Qt::Key_Tab);
+        // The web engine passes the focus on asynchronously.
+        if (!QTest::qWaitFor([focused] { return QApplication::focusWidget() != focused; }) ||
+            QApplication::focusWidget() == start)
+            break;
+    }
+    QStringList missed;
+    for (QWidget *w : TabStops(window)) {
+        if (std::none_of(visited.cbegin(), visited.cend(),
+                         [w](QWidget *v) { return v == w || w->isAncestorOf(v); }))
+            missed << Describe(w) + " is never reached by Tab";
+    }
+    return missed;
+}
+
+// Whether a label or button shows less than its whole caption.
+bool CutsItsCaption(QWidget *w)
+{
+    const QFontMetrics metrics(w->font());
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+        return label->wordWrap()
+                   ? label->heightForWidth(label->width()) > label->height()
+                   : metrics.horizontalAdvance(label->text()) > label->contentsRect().width();
+    }
+    auto *button = qobject_cast<QAbstractButton *>(w);
+    return button && metrics.horizontalAdvance(button->text().remove('&')) >
+                         w->width() - w->style()->pixelMetric(QStyle::PM_ButtonMargin);
+}
+
+} // namespace
+
 class TestForm1 : public QObject
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir *home_ = nullptr;
     LocalServer *server_ = nullptr;
     Form1 *form_ = nullptr;
+    QSize designed_;
 
-    template <typename T = QWidget> T *control(const QString &name) const
+    template <typename T = QWidget> T *control(const QString &name, QWidget *in = nullptr) const
     {
-        T *widget = form_->findChild<T *>(name);
+        T *widget = (in ? in : form_)->findChild<T *>(name);
         if (!widget)
             qFatal("no control %s", qPrintable(name));
         return widget;
     }
-    WebBrowser *pane() const { return control<WebBrowser>("WebBrowser1"); }
-    SSTab *tabs() const { return control<SSTab>("SSTab1"); }
-
-    void clickTab(int index)
+    QStringList fields(QWidget *in = nullptr) const
     {
-        QTabBar *bar = tabs()->tabBar();
+        return {control<QLineEdit>(u"url"_s, in)->text(), control<QLineEdit>(u"name1"_s, in)->text(),
+                control<QLineEdit>(u"mail"_s, in)->text()};
+    }
+    void fill(const QStringList &texts)
+    {
+        for (int i = 0; i < 3; ++i)
+            control<QLineEdit>(QStringList{"url", "name1", "mail"}[i])->setText(texts.value(i));
+    }
+    static QStringList stored()
+    {
+        const SettingsStore s;
+        return {s.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, u"-"_s),
+                s.ReadSetting(keys::kApp, keys::kSection, keys::kName, u"-"_s),
+                s.ReadSetting(keys::kApp, keys::kSection, keys::kMail, u"-"_s)};
+    }
+    static void store(const QString &key, const QString &value)
+    {
+        SettingsStore().WriteSetting(keys::kApp, keys::kSection, key, value);
+    }
+    void showTab(int index)
+    {
+        QTabBar *bar = control<SSTab>(u"SSTab1"_s)->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-        QCOMPARE(tabs()->currentIndex(), index);
+        QCOMPARE(bar->currentIndex(), index);
     }
-
-    void fill(const SiteDetails &site)
-    {
-        control<QLineEdit>("url")->setText(site.url);
-        control<QLineEdit>("name1")->setText(site.name1);
-        control<QLineEdit>("mail")->setText(site.mail);
-    }
-
-    QStringList fieldTexts() const
-    {
-        return {control<QLineEdit>("url")->text(), control<QLineEdit>("name1")->text(),
-                control<QLineEdit>("mail")->text()};
-    }
-
     // The request line a browser sends for an engine's address.
-    QString expectedRequest(const QString &button, const SiteDetails &site) const
+    QString request(const QString &button, const SiteDetails &site) const
     {
         const QString address =
             RequestAddress(*EngineForControl(button), site, HostTable::AllAt(server_->host()));
-        return QStringLiteral("GET ") +
-               address.mid(QStringLiteral("http://").size() + server_->host().size()) +
-               QStringLiteral(" HTTP/1.1");
+        return u"GET "_s + address.mid(server_->url({}).size()) + u" HTTP/1.1"_s;
     }
 
-    // Runs this test program as the application itself in one of the
-    // lifetime scenarios below and returns what it printed.
-    static QStringList runLifetime(const QString &scenario)
+    // One of the three windows, opened and active.
+    QWidget *open(const QString &which)
     {
-        QProcess process;
-        process.start(QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("--lifetime"), scenario});
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            return {QStringLiteral("did not end")};
-        }
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-            return {QStringLiteral("failed: ") +
-                    QString::fromLocal8Bit(process.readAllStandardError())};
-        return QString::fromLocal8Bit(process.readAllStandardOutput())
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QWidget *window = which == QLatin1String("options dialog") ? Form2::Open(form_)
+                          : which == QLatin1String("about box")    ? static_cast<QWidget *>(frmAbout::Open())
+                                                                    : form_;
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window))
+            qWarning("%s did not become active", qPrintable(which));
+        return window;
+    }
+    static void windowRows()
+    {
+        QTest::addColumn<QString>("which");
+        for (const char *which : {"main window", "options dialog", "about box"})
+            QTest::newRow(which) << QString::fromLatin1(which);
     }
 
 private slots:
-    void init()
+    void initTestCase()
     {
-        home_ = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", home_->filePath(QStringLiteral("config")).toLocal8Bit());
-        qputenv("XDG_DATA_HOME", home_->filePath(QStringLiteral("data")).toLocal8Bit());
         msgbox::seam::Enable();
         server_ = new LocalServer;
         form_ = new Form1;
         form_->setHosts(HostTable::AllAt(server_->host()));
+        designed_ = form_->size();
         form_->show();
         QVERIFY(QTest::qWaitForWindowActive(form_));
-        QTRY_VERIFY(pane()->engineStarted());
-        QTRY_COMPARE(pane()->view()->url(), QUrl(QStringLiteral("about:blank")));
+        WebBrowser *pane = control<WebBrowser>(u"WebBrowser1"_s);
+        QTRY_VERIFY(pane->engineStarted());
+        // The page takes the focus in the pane once the engine shows it.
+        QTRY_VERIFY(pane->view()->url() == QUrl(u"about:blank"_s) && pane->view()->focusProxy());
+        QCOMPARE(form_->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_s).toDouble());
+    }
+
+    void cleanupTestCase()
+    {
+        delete form_;
+        delete server_;
+    }
+
+    void init()
+    {
+        QDir(Scratch().filePath(u"config"_s)).removeRecursively();
+        fill({});
+        showTab(0);
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_));
+        control(u"url"_s)->setFocus();
+        server_->clear();
     }
 
     void cleanup()
     {
-        delete form_;
-        delete server_;
-        delete home_;
-        form_ = nullptr;
-        msgbox::seam::Disable();
+        delete Form2::Instance();
+        delete frmAbout::Instance();
+        form_->resize(designed_);
+        QCOMPARE(ShownTexts(), QStringList());
     }
 
-    void startsOnFirstTab_withEmptyFieldsAndBlankPane()
+    void startsOnTheFirstTab_tabGoesTheDesignedWay()
     {
-        QCOMPARE(form_->windowTitle(), QStringLiteral("Pagecrier"));
-        QCOMPARE(tabs()->currentIndex(), 0);
-        QCOMPARE(tabs()->tabBar()->tabText(0), QStringLiteral("Site Information"));
-        QCOMPARE(tabs()->tabBar()->tabText(1), QStringLiteral("Submit Site to..."));
-        QCOMPARE(fieldTexts(), QStringList({"", "", ""}));
-        QVERIFY(control("Frame1")->isVisible());
-        QVERIFY(!control("Frame2")->isVisible());
-        QCOMPARE(QApplication::focusWidget(), control("url"));
-        QCOMPARE(control<QLabel>("Label7")->text(), QLatin1String(kInstructionText));
-        // The field labels are shown whole in their designed boxes.
-        for (const char *name : {"Label2", "Label5", "Label6"}) {
-            auto *label = control<QLabel>(name);
-            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        QCOMPARE(form_->windowTitle(), u"Pagecrier"_s);
+        QVERIFY(control(u"Frame1"_s)->isVisible() && !control(u"Frame2"_s)->isVisible());
+        QVERIFY(autocomplete::HasAutoComplete(control<QLineEdit>(u"url"_s)));
+        QVERIFY(!control<QLineEdit>(u"name1"_s)->completer());
+        QVERIFY(!control(u"Image1"_s)->accessibleName().isEmpty()); // the picture is spoken
+        // Tabs as wide as their captions ask, not stretched over the strip.
+        QTabBar *bar = control<SSTab>(u"SSTab1"_s)->tabBar();
+        QVERIFY(bar->tabRect(1).right() < bar->width() / 2);
+        // The fields, then the tab strip; the favorites from right to left;
+        // the engines from What u Seek back to Google.
+        const char *steps[][2] = {
+            {"mail", "SSTab1Tabs"}, {"Command9", "Command10"}, {"Command2", "Command1"}};
+        for (const auto &[from, to] : steps) {
+            showTab(qstrcmp(from, "Command2") == 0);
+            control(from)->setFocus();
+            QTest::keyClick(control(from), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), to);
         }
-        QCOMPARE(form_->centralWidget()->size(), QSize(679, 348));
-        QVERIFY(server_->requests().isEmpty());
     }
 
-    void engineButtons_byMouse_sendExactRequestAndShowAnswer_data()
+    void favorites_data()
+    {
+        // The fields as typed, the commands (buttons, keys or menu items),
+        // the answer queued for a question (0: none), then the messages
+        // shown, the favorites stored and the fields afterwards.
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("after");
+        const QStringList none = {"-", "-", "-"}, empty = {"", "", ""};
+        const QStringList odd = {"http://e.com/a b?x=1&y=[2];#", " Zoë 😀 = [s] ", "me@e.com "};
+        const QStringList noUrl = {"", "Ann", "a@b"}, blanks = {"  ", "\t", ""};
+        QTest::newRow("Save, Clear All, Ctrl+G")
+            << odd << QStringList({"Command11", "Command9", "Ctrl+G"}) << 0 << QStringList{kSaved}
+            << odd << odd;
+        QTest::newRow("Ctrl+S, no address, No") << noUrl << QStringList{"Ctrl+S"}
+                                                << int(msgbox::IDNO) << QStringList{kAsked} << none
+                                                << noUrl;
+        QTest::newRow("Save, no address, Yes") << noUrl << QStringList{"Command11"}
+                                               << int(msgbox::IDYES)
+                                               << QStringList({kAsked, kSaved}) << noUrl << noUrl;
+        QTest::newRow("menu Save, no address, default answer")
+            << noUrl << QStringList{"mnuFileSave"} << 0 << QStringList({kAsked, kSaved}) << noUrl
+            << noUrl;
+        QTest::newRow("blanks are an address") << blanks << QStringList{"Command11"} << 0
+                                               << QStringList{kSaved} << blanks << blanks;
+        QTest::newRow("Load with nothing stored")
+            << odd << QStringList{"Command10"} << 0 << QStringList() << none << empty;
+    }
+    void favorites()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, commands);
+        QFETCH(int, answer);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, after);
+        fill(typed);
+        if (answer)
+            msgbox::seam::QueueAnswer(answer);
+        for (const QString &command : commands) {
+            if (command.startsWith(u"Ctrl+"_s))
+                QTest::keyClick(QApplication::focusWidget(), command.back().toLatin1(),
+                                Qt::ControlModifier);
+            else if (command.startsWith(u"mnu"_s))
+                control<QAction>(command)->trigger();
+            else
+                QTest::mouseClick(control<QPushButton>(command), Qt::LeftButton);
+        }
+        QCOMPARE(ShownTexts(), shown);
+        QCOMPARE(this->stored(), stored);
+        QCOMPARE(fields(), after);
+    }
+
+    void unwritableStore_reportedNamingTheFile_fieldsKept()
+    {
+        QVERIFY(QDir().mkpath(Scratch().filePath(u"config"_s)));
+        QFile(QFileInfo(SettingsStore::DefaultPath()).path()).open(QIODevice::WriteOnly);
+        fill({u"http://typed/"_s});
+        QTest::mouseClick(control<QPushButton>(u"Command11"_s), Qt::LeftButton);
+        const QStringList shown = ShownTexts(); // the report, and no "saved"
+        QVERIFY2(shown.size() == 1 && shown[0].contains(u"Command11_Click"_s) &&
+                     shown[0].contains(SettingsStore::DefaultPath()),
+                 qPrintable(shown.join('\n')));
+        QCOMPARE(fields(), QStringList({"http://typed/", "", ""}));
+    }
+
+    void engineButtons_sendTheExactRequest_data()
     {
         QTest::addColumn<QString>("button");
-        for (const Engine &e : Catalogue())
-            QTest::newRow(e.name) << QString::fromLatin1(e.control);
+        QTest::addColumn<char>("letter"); // its access letter, pressed with Alt; 0: a click
+        for (const Engine &e : Catalogue()) {
+            const char letter = QString::fromLatin1(e.caption).section('&', 1).at(0).toUpper().toLatin1();
+            QTest::addRow("%s", e.name) << QString::fromLatin1(e.control) << '\0';
+            if (letter != 'L' && letter != 'H') // shared: Lycos, Magellan; Hotbot, Help
+                QTest::addRow("Alt+%c", letter) << QString::fromLatin1(e.control) << letter;
+        }
     }
-
-    void engineButtons_byMouse_sendExactRequestAndShowAnswer()
+    void engineButtons_sendTheExactRequest()
     {
         QFETCH(QString, button);
-        const SiteDetails site{"http://example.com/page.html", "Ann Lee", "me@example.com"};
-        fill(site);
-        clickTab(1);
-        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
-        QTRY_COMPARE(server_->requests(), QStringList{expectedRequest(button, site)});
-        QTRY_COMPARE(pane()->view()->title(), QStringLiteral("Answer 1"));
-        // A press changes none of the fields.
-        QCOMPARE(fieldTexts(), QStringList({site.url, site.name1, site.mail}));
+        QFETCH(char, letter);
+        const SiteDetails site{"http://e.com/a b?x=1&y=2#top", "Ann Lee", "zoë+1@e.com"};
+        fill({site.url, site.name1, site.mail});
+        showTab(1);
+        if (letter)
+            QTest::keyClick(form_, letter, Qt::AltModifier);
+        else
+            QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+        QTRY_COMPARE(server_->requests(), QStringList{request(button, site)});
+        QCOMPARE(fields(), QStringList({site.url, site.name1, site.mail}));
     }
 
-    void hostileField_arrivesAsOneParameter()
-    {
-        fill({"http://e.com/a b?x=1&y=2#top", {}, QString::fromUtf8("zoë+1@e.com")});
-        clickTab(1);
-        QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
-        QTRY_COMPARE(
-            server_->requests(),
-            QStringList{"GET /cgi-bin/spider_now.pl?query=http://e.com/a%20b?x%3D1%26y%3D2%"
-                        "23top&email=zo%C3%AB%2B1@e.com HTTP/1.1"});
-    }
-
-    void engineButtons_byUniqueAccessLetter_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("button");
-        const QPair<char, const char *> letters[] = {
-            {'G', "Command1"},  {'A', "Command3"},  {'E', "Command4"},
-            {'M', "Command5"},  {'N', "Command7"},  {'S', "Command8"},
-            {'Z', "Command12"}, {'I', "Command13"}, {'U', "Command14"}};
-        for (const auto &[letter, button] : letters) // Qt::Key_A... are the letters' codes
-            QTest::addRow("%c", letter) << int(letter) << QString::fromLatin1(button);
-    }
-
-    void engineButtons_byUniqueAccessLetter()
-    {
-        QFETCH(int, key);
-        QFETCH(QString, button);
-        const SiteDetails site{"http://example.com/", "Ann", "me@example.com"};
-        fill(site);
-        clickTab(1);
-        QTest::keyClick(form_, Qt::Key(key), Qt::AltModifier);
-        QTRY_COMPARE(server_->requests(), QStringList{expectedRequest(button, site)});
-    }
-
-    void sharedAccessLetter_movesFocusAndPressesNothing()
-    {
-        clickTab(1);
-        QTest::keyClick(form_, Qt::Key_L, Qt::AltModifier);
-        QCOMPARE(QApplication::focusWidget(), control("Command2"));
-        QTest::keyClick(form_, Qt::Key_L, Qt::AltModifier);
-        QCOMPARE(QApplication::focusWidget(), control("Command15"));
-        QTest::qWait(300);
-        QVERIFY(server_->requests().isEmpty());
-    }
-
-    void twoQuickPresses_leaveThePaneOnTheSecond()
-    {
-        fill({"http://example.com/", {}, "me@e.com"});
-        clickTab(1);
-        QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
-        QTest::mouseClick(control<QPushButton>("Command14"), Qt::LeftButton);
-        QTRY_VERIFY(!server_->requests().isEmpty() &&
-                    server_->requests().last().startsWith(
-                        QLatin1String("GET /cgi-bin/addurl.cgi?Email=me@e.com&URL=")));
-        QTRY_COMPARE(pane()->view()->url().path(), QStringLiteral("/cgi-bin/addurl.cgi"));
-        QTRY_VERIFY(pane()->view()->title().startsWith(QLatin1String("Answer")));
-        QCOMPARE(pane()->view()->url().path(), QStringLiteral("/cgi-bin/addurl.cgi"));
-    }
-
-    void enterAndEscInAField_pressNothing()
+    void enterEscapeAndSharedLetters_pressNothing()
     {
         QObject scope;
         QStringList clicked;
         for (QPushButton *b : form_->findChildren<QPushButton *>())
-            connect(b, &QPushButton::clicked, &scope,
-                    [&clicked, b] { clicked << b->objectName(); });
-        for (const char *field : {"url", "name1", "mail"}) {
-            control(field)->setFocus();
-            QTest::keyClicks(control(field), QStringLiteral("x"));
+            connect(b, &QPushButton::clicked, &scope, [&clicked, b] { clicked << b->objectName(); });
+        for (const QString &field : {u"url"_s, u"name1"_s, u"mail"_s}) {
             for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
                 QTest::keyClick(control(field), key);
         }
-        clickTab(1);
-        QTest::keyClick(tabs()->tabBar(), Qt::Key_Return);
-        QTest::keyClick(tabs()->tabBar(), Qt::Key_Escape);
-        QTest::qWait(300);
-        QCOMPARE(clicked, QStringList());
-        QVERIFY(msgbox::seam::ShownSoFar().isEmpty());
-        QVERIFY(server_->requests().isEmpty());
-        QCOMPARE(fieldTexts(), QStringList({"x", "x", "x"}));
-    }
-
-    void switchingTabs_showsFramesInTheSamePlace_andKeepsTexts()
-    {
-        fill({"u", "n", "m"});
-        const QRect frame1 = control("Frame1")->geometry();
-        clickTab(1);
-        QVERIFY(control("Frame2")->isVisible());
-        QVERIFY(!control("Frame1")->isVisible());
-        QCOMPARE(control("Frame2")->geometry(), frame1);
-        QVERIFY(control("Command1")->geometry().bottom() < pane()->geometry().top());
-        // Keyboard: Ctrl+Tab from inside the tab control goes back.
-        control("Command1")->setFocus();
-        QTest::keyClick(control("Command1"), Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(tabs()->currentIndex(), 0);
-        QCOMPARE(fieldTexts(), QStringList({"u", "n", "m"}));
-    }
-
-    void tabKey_followsTheDesignedKeyboardOrder()
-    {
-        auto walk = [](QWidget *start, int steps) {
-            QStringList seen;
-            start->setFocus();
-            for (int i = 0; i < steps; ++i) {
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-                seen << QApplication::focusWidget()->objectName();
-            }
-            return seen;
-        };
-        // Site Information: the fields, the tab strip, then the favorites
-        // buttons from right to left.
-        QCOMPARE(walk(control("url"), 7), QStringList({"name1", "mail", "SSTab1Tabs", "Command9",
-                                                       "Command10", "Command11", "url"}));
-        clickTab(1);
-        // Submit to: the engine buttons from What u Seek back to Google, then
-        // the last four.
-        QCOMPARE(walk(control("Command8"), 8),
-                 QStringList({"Command7", "Command6", "Command5", "Command4", "Command3",
-                              "Command2", "Command1", "Command12"}));
-        QCOMPARE(walk(control("Command12"), 3),
-                 QStringList({"Command13", "Command14", "Command15"}));
-        // The page in the browser pane comes right after the tab strip and
-        // right before What u Seek.
-        tabs()->tabBar()->setFocus();
-        QTest::keyClick(tabs()->tabBar(), Qt::Key_Tab);
-        QVERIFY(pane()->isAncestorOf(QApplication::focusWidget()));
-        control("Command8")->setFocus();
-        QTest::keyClick(control("Command8"), Qt::Key_Backtab, Qt::ShiftModifier);
-        QVERIFY(pane()->isAncestorOf(QApplication::focusWidget()));
-    }
-
-    void menus_haveTheirCaptionsAndShortcuts()
-    {
-        // Per menu: its caption, then name, caption and shortcut of each entry.
-        const QList<QStringList> expected = {
-            {"&File", "mnuFileSave", "&Save entries as Favorites", "Ctrl+S", "mnuFileGet",
-             "&Get Favorites", "Ctrl+G", "asfsdf", "", "", "mnuFileExit", "E&xit", ""},
-            {"&Tools", "mnuToolsOPtions", "&Options", ""},
-            {"&Help", "mnuHelpAbout", "&About", ""},
-        };
-        const QList<QAction *> top = form_->menuBar()->actions();
-        QCOMPARE(top.size(), expected.size());
-        for (int m = 0; m < top.size(); ++m) {
-            QStringList seen{top[m]->text()};
-            for (QAction *a : top[m]->menu()->actions()) {
-                seen << a->objectName() << a->text() << a->shortcut().toString();
-                QVERIFY(a->isEnabled() && a->isVisible() && !a->isChecked());
-                QCOMPARE(a->isSeparator(), a->objectName() == QLatin1String("asfsdf"));
-            }
-            QCOMPARE(seen, expected[m]);
+        // Lycos and Magellan share L: it moves the focus from one to the other.
+        showTab(1);
+        for (const QString &next : {u"Command2"_s, u"Command15"_s}) {
+            QTest::keyClick(form_, 'L', Qt::AltModifier);
+            QCOMPARE(QApplication::focusWidget(), control(next));
         }
-    }
-
-    void failingHandler_reportsAndKeepsTheWindow()
-    {
-        // A regular file where the settings folder should be: saving fails.
-        QFile blocker(home_->filePath(QStringLiteral("config/pagecrier")));
-        QDir().mkpath(home_->filePath(QStringLiteral("config")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        fill({"http://example.com/", "Ann", "me@e.com"});
-        QTest::mouseClick(control<QPushButton>("Command11"), Qt::LeftButton);
-        const QList<msgbox::Shown> shown = msgbox::seam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].title, QStringLiteral("Pagecrier"));
-        QVERIFY2(shown[0].text.contains(QStringLiteral("Command11_Click")),
-                 qPrintable(shown[0].text));
-        QVERIFY2(shown[0].text.contains(home_->filePath(QStringLiteral("config/pagecrier"))),
-                 qPrintable(shown[0].text));
+        QTest::qWait(200);
+        QCOMPARE(clicked, QStringList());
         QVERIFY(form_->isVisible());
-        QCOMPARE(fieldTexts(), QStringList({"http://example.com/", "Ann", "me@e.com"}));
-        // The window still works.
-        clickTab(1);
-        QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton);
-        QTRY_COMPARE(server_->requests().size(), 1);
     }
 
-    void closeBox_unloadsOnlyTheMainWindow_programEndsWithTheLastWindow()
+    void options_takeEffectAtTheNextStart()
     {
-        QCOMPARE(runLifetime(QStringLiteral("close-main-first")),
-                 QStringList({"main window closed", "options still open", "program ended"}));
+        store(keys::kUrl, u"http://fav/"_s);
+        control<QAction>(u"mnuToolsOPtions"_s)->trigger();
+        Form2 *dialog = Form2::Instance();
+        QVERIFY(dialog && QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QList({dialog->Check1->checkState(), dialog->Check2->checkState()}),
+                 QList({Qt::Unchecked, Qt::Checked}));
+        dialog->Check1->click();
+        dialog->Check2->click();
+        dialog->Command3->click();
+        QCOMPARE(fields(), QStringList({"", "", ""})); // nothing changes in this run
+        QVERIFY(autocomplete::HasAutoComplete(control<QLineEdit>(u"url"_s)));
+        Form1 next; // the next run
+        QCOMPARE(fields(&next), QStringList({"http://fav/", "", ""}));
+        QVERIFY(!control<QLineEdit>(u"url"_s, &next)->completer());
     }
 
-    void fileExit_withAboutOpen_endsTheProgramAtOnce()
+
+    void layout_data()
     {
-        QCOMPARE(runLifetime(QStringLiteral("exit-with-about")),
-                 QStringList({"about open", "program ended", "no window left"}));
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<double>("grow"); // the main window's size, designed = 1
+        QTest::newRow("main window") << "main window" << 1.0;
+        QTest::newRow("main window, larger") << "main window" << 1.6;
+        QTest::newRow("options dialog") << "options dialog" << 1.0;
+        QTest::newRow("about box") << "about box" << 1.0;
+    }
+    void layout()
+    {
+        QFETCH(QString, which);
+        QFETCH(double, grow);
+        QWidget *window = open(which);
+        if (window == form_) {
+            form_->resize(designed_ * grow);
+            QTRY_COMPARE(form_->size(), designed_ * grow);
+        }
+        QStringList faults;
+        QList<QWidget *> parents{window};
+        for (int p = 0; p < parents.size(); ++p) {
+            QList<QWidget *> children; // the shown controls placed in this one
+            for (QWidget *w : parents[p]->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                if (w->isVisibleTo(window) && !w->objectName().isEmpty() &&
+                    !w->objectName().startsWith(QLatin1String("qt_")))
+                    children << w;
+            }
+            parents << children;
+            for (QWidget *w : children) {
+                // The tab control keeps its top margin below the whole client
+                // height, and a label reaches a little under its field.
+                if (!parents[p]->rect().contains(w->geometry()) && w->objectName() != "SSTab1")
+                    faults << Describe(w) + " sticks out";
+                for (QWidget *other : children) {
+                    const QString pair = w->objectName() + '+' + other->objectName();
+                    if (w < other && w->geometry().intersects(other->geometry()) &&
+                        !QStringList({"Label2+url", "url+Label2", "Label5+name1", "name1+Label5"})
+                             .contains(pair))
+                        faults << Describe(w) + " overlaps " + other->objectName();
+                }
+                if (CutsItsCaption(w))
+                    faults << Describe(w) + " cuts its caption";
+            }
+        }
+        if (window == form_) {
+            const auto at = [this](const char *name) {
+                return form_->findChild<QWidget *>(QLatin1String(name))->geometry();
+            };
+            // The fields end where the buttons below them do, both pages
+            // stand in one place, and the picture is centred.
+            for (const char *field : {"url", "name1", "mail"}) {
+                if (at(field).right() != at("Command9").right())
+                    faults << QStringLiteral("%1 does not end with Command9").arg(field);
+            }
+            if (at("Frame1") != at("Frame2"))
+                faults << QStringLiteral("the pages differ");
+            if (qAbs(at("Image1").center().x() - at("Frame1").width() / 2) > 1)
+                faults << QStringLiteral("the picture is off centre");
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 
-    void fileExit_endsTheProgramClosingEveryWindow()
+    void tinyWindow_thenRestored_comesBack()
+    {
+        QHash<QWidget *, QRect> before;
+        for (QWidget *w : form_->findChildren<QWidget *>()) {
+            if (form_->geometryTwips().contains(w->objectName()))
+                before.insert(w, w->geometry());
+        }
+        // Sizes below zero are refused: the pages keep the last ones.
+        const QSize client = form_->centralWidget()->size();
+        form_->centralWidget()->resize(6, 6);
+        QCOMPARE(control(u"Frame1"_s)->size(), before.value(control(u"Frame1"_s)).size());
+        form_->centralWidget()->resize(client);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(it.key()->geometry(), it.value());
+    }
+
+    void accessibility_data() { windowRows(); }
+    void accessibility()
+    {
+        QFETCH(QString, which);
+        QWidget *window = open(which);
+        QStringList faults; // every control that can take the focus has a name
+        const QList<QWidget *> widgets = window->findChildren<QWidget *>() << window;
+        for (QWidget *w : widgets) {
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+            if (w->focusPolicy() != Qt::NoFocus && iface->text(QAccessible::Name).trimmed().isEmpty())
+                faults << Describe(w) + " has no name";
+        }
+        auto *tabs = window->findChild<QTabBar *>();
+        for (int page = 0; page < (tabs ? tabs->count() : 1); ++page) {
+            if (tabs) { // to the page by keyboard alone: Tab to the tab strip, then Right
+                for (int i = 0; i < 40 && QApplication::focusWidget() != tabs; ++i)
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QTest::keyClick(tabs, page ? Qt::Key_Right : Qt::Key_Left);
+            } else if (QApplication::focusWidget()->window() != window) {
+                window->nextInFocusChain()->setFocus(Qt::TabFocusReason);
+            }
+            faults << UnreachedByTab(window);
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    void fileExit_closesEveryWindow() // last: it closes the main window
     {
         QWidget other;
         other.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&other));
-        QAction *exit = form_->findChild<QAction *>(QStringLiteral("mnuFileExit"));
-        exit->trigger();
-        QVERIFY(!form_->isVisible());
-        QVERIFY(!other.isVisible());
+        control<QAction>(u"mnuFileExit"_s)->trigger();
+        QVERIFY(!form_->isVisible() && !other.isVisible());
     }
 };
 
-// The application's own lifetime, as main() sets it up: the main window is
-// deleted when closed and the program ends when its last window closes.
-static int lifetimeScenario(const QString &scenario)
-{
-    auto say = [](const char *line) { std::printf("%s\n", line), std::fflush(stdout); };
-    auto *form1 = new Form1;
-    form1->setAttribute(Qt::WA_DeleteOnClose);
-    form1->show();
-    QPointer<Form1> watch(form1);
-    if (scenario == QLatin1String("close-main-first")) {
-        form1->mnuToolsOPtions_Click();
-        QTimer::singleShot(300, [&] {
-            form1->close();
-            say("main window closed");
-        });
-        QTimer::singleShot(900, [&] {
-            if (!watch && Form2::Instance() && Form2::Instance()->isVisible())
-                say("options still open");
-            Form2::Instance()->close();
-        });
-    } else {
-        form1->mnuHelpAbout_Click();
-        QTimer::singleShot(300, [&] {
-            if (frmAbout::Instance() && frmAbout::Instance()->isVisible())
-                say("about open");
-            form1->mnuFileExit_Click();
-        });
-    }
-    QTimer::singleShot(20000, [] { QCoreApplication::exit(3); });
-    const int rc = QApplication::exec();
-    say("program ended");
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    if (scenario != QLatin1String("close-main-first") &&
-        std::none_of(windows.cbegin(), windows.cend(), [](QWidget *w) { return w->isVisible(); }))
-        say("no window left");
-    return rc;
-}
-
-int main(int argc, char *argv[])
-{
-    PrepareWebEngine();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pagecrier"));
-    if (argc == 3 && qstrcmp(argv[1], "--lifetime") == 0) {
-        QTemporaryDir home;
-        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-        return lifetimeScenario(QString::fromLocal8Bit(argv[2]));
-    }
-    TestForm1 tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
+PAGECRIER_GUI_TEST_MAIN(TestForm1)
 #include "tst_form1.moc"
