@@ -48,9 +48,12 @@ private slots:
         env_.remove(QStringLiteral("WAYLAND_DISPLAY"));
         const QString home = prefix_.filePath(QStringLiteral("home"));
         const QStringList settings = {"WINEPREFIX=" + prefix_.filePath(QStringLiteral("prefix")),
-                                      "WINEDEBUG=-all", "WINEARCH=win64", "LC_ALL=C",
+                                      "WINEDEBUG=-all",
+                                      "WINEARCH=win64",
+                                      "LC_ALL=C",
                                       "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d",
-                                      "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+                                      "HOME=" + home,
+                                      "XDG_CONFIG_HOME=" + home + "/.config",
                                       "XDG_DATA_HOME=" + home + "/.data",
                                       "XDG_CACHE_HOME=" + home + "/.cache"};
         for (const QString &setting : settings)
@@ -81,8 +84,9 @@ private slots:
                              QString::number(type == kValueMissing ? sysinfo::kRegSz : type),
                              QString::fromLatin1(bytes.toHex())}),
                      QStringList());
-        QCOMPARE(Driver({"get", kKey, "PATH"}),
-                 QStringList({"result=" + result, "keyval=" + QString::fromLatin1(keyVal.toHex())}));
+        QCOMPARE(
+            Driver({"get", kKey, "PATH"}),
+            QStringList({"result=" + result, "keyval=" + QString::fromLatin1(keyVal.toHex())}));
     }
 
     void startSysInfo_data()
@@ -91,11 +95,11 @@ private slots:
         // value ("folder:"); the tool that starts, none: the message shown.
         QTest::addColumn<QStringList>("value");
         QTest::addColumn<QString>("started");
-        QTest::newRow("tool's value") << QStringList({"REG_SZ", "<d>\\a b\\sys info.exe"})
-                                      << "<d>\\a b\\sys info.exe";
+        QTest::newRow("tool's value")
+            << QStringList({"REG_SZ", "<d>\\a b\\sys info.exe"}) << "<d>\\a b\\sys info.exe";
         QTest::newRow("tool's value empty") << QStringList({"REG_SZ", ""}) << "";
-        QTest::newRow("tool folder's value") << QStringList({"folder:", "<d>"})
-                                             << "<d>\\MSINFO32.EXE";
+        QTest::newRow("tool folder's value")
+            << QStringList({"folder:", "<d>"}) << "<d>\\MSINFO32.EXE";
     }
     void startSysInfo()
     {
@@ -106,7 +110,8 @@ private slots:
         const QString windowsDir = "Z:" + QString(dir.path()).replace('/', '\\');
         value.replaceInStrings("<d>", windowsDir);
         started.replace("<d>", windowsDir);
-        for (const QString &tool : {QStringLiteral("a b/sys info.exe"), QStringLiteral("MSINFO32.EXE")})
+        for (const QString &tool :
+             {QStringLiteral("a b/sys info.exe"), QStringLiteral("MSINFO32.EXE")})
             QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(tool)).path()) &&
                     QFile::copy(QStringLiteral(PAGECRIER_WINE_DRIVER), dir.filePath(tool)));
         const bool folder = value[0] == "folder:";
@@ -125,7 +130,8 @@ private slots:
         const QString ran = dir.path() + started.mid(windowsDir.size()).replace('\\', '/') + ".ran";
         const auto report = [&ran] {
             QFile file(ran);
-            return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+            return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll())
+                                                  : QString();
         };
         QTRY_COMPARE_WITH_TIMEOUT(report().remove('\r').toLower(),
                                   ('"' + started + "\"\nshow=1\n").toLower(), 60000);

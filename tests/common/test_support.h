@@ -50,4 +50,5 @@ inline QStringList ShownTexts()
     }
 #define PAGECRIER_TEST_MAIN(TestClass) PAGECRIER_TEST_MAIN_PREPARED(TestClass, (void)0)
 // For tests that show the browser pane: its sandbox cannot run as root.
-#define PAGECRIER_GUI_TEST_MAIN(TestClass) PAGECRIER_TEST_MAIN_PREPARED(TestClass, PrepareWebEngine())
+#define PAGECRIER_GUI_TEST_MAIN(TestClass)                                                         \
+    PAGECRIER_TEST_MAIN_PREPARED(TestClass, PrepareWebEngine())

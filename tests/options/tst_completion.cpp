@@ -118,11 +118,12 @@ private slots:
         const QByteArray head = kListHead, mixed = kListHead + kMixedEntries;
         QTest::newRow("garbage") << QByteArray("\x01\x02 not a list \xff") << 9 << QStringList();
         QTest::newRow("cut short") << head + "[\"http://a" << 9 << QStringList();
-        QTest::newRow("other document") << QByteArray("{\"addresses\":[\"http://a/\"]}") << 9
-                                        << QStringList();
+        QTest::newRow("other document")
+            << QByteArray("{\"addresses\":[\"http://a/\"]}") << 9 << QStringList();
         QTest::newRow("no array") << head + "\"x\"}" << 9 << QStringList();
         QTest::newRow("empty file") << QByteArray() << 9 << QStringList();
-        QTest::newRow("non-addresses skipped") << mixed << 9 << QStringList({"http://a/", "http://b/"});
+        QTest::newRow("non-addresses skipped")
+            << mixed << 9 << QStringList({"http://a/", "http://b/"});
         QTest::newRow("beyond the limit") << mixed << 1 << QStringList({"http://a/"});
     }
 
@@ -153,7 +154,8 @@ private slots:
         QTest::newRow("hidden for a dot") << u"<root>/."_s << QStringList{"<root>/.hidden"};
         QTest::newRow("hidden left out") << u"<root>/h"_s << QStringList{"<root>/hello"};
         QTest::newRow("file://") << u"file://<root>/rep"_s
-                                 << QStringList({"file://<root>/report.html", "file://<root>/Reports/"});
+                                 << QStringList(
+                                        {"file://<root>/report.html", "file://<root>/Reports/"});
         QTest::newRow("FILE:") << u"FILE:<root>/Reports"_s << QStringList{"FILE:<root>/Reports/"};
         QTest::newRow("~/") << u"~/report"_s << QStringList({"~/report.html", "~/Reports/"});
         for (const QString &none : {u"<root>/alpine/"_s, u"<root>/missing/"_s, u"h"_s, u"~"_s,
@@ -165,8 +167,8 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
-        Make(root(), {"Alpha.txt", "alpine/", "beta.txt", ".hidden", "hello", "report.html",
-                      "Reports/"});
+        Make(root(),
+             {"Alpha.txt", "alpine/", "beta.txt", ".hidden", "hello", "report.html", "Reports/"});
         qputenv("HOME", QFile::encodeName(root()));
         typed.replace(u"<root>"_s, root());
         expected.replaceInStrings(u"<root>"_s, root());

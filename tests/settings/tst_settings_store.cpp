@@ -146,8 +146,8 @@ private slots:
         QTest::newRow("replacing, comments kept")
             << QByteArray("; note\n[P/s]\n  K =0\n# end\n") << u"S"_s
             << QByteArray("; note\n[P/s]\nk=v\n# end\n");
-        QTest::newRow("a new section") << QByteArray("[P/s]\na=1") << u"t"_s
-                                       << QByteArray("[P/s]\na=1\n\n[P/t]\nk=v\n");
+        QTest::newRow("a new section")
+            << QByteArray("[P/s]\na=1") << u"t"_s << QByteArray("[P/s]\na=1\n\n[P/t]\nk=v\n");
     }
 
     void set()
@@ -163,12 +163,21 @@ private slots:
     void anyText_comesBackExactly_data()
     {
         QTest::addColumn<QString>("text");
-        const QString pieces[] = {u""_s,       u" "_s,          u"  both ends  "_s,
-                                  u"\t"_s,     u"\n"_s,         u"\r\n"_s,
-                                  u"=[a/b];#"_s, u"\\"_s,       u"\\n\\x41\\s"_s,
-                                  u"é ß Ω 中文 😀 👩‍💻"_s, u"\u0085\u2028\uFEFF\u00A0"_s,
-                                  u"\u007F\u0001\u001A\u001B"_s, QString(QChar(0)) + u"x"_s,
-                                  QString(QChar(0xD800)), QString(QChar(0xDFFF)) + u"y"_s};
+        const QString pieces[] = {u""_s,
+                                  u" "_s,
+                                  u"  both ends  "_s,
+                                  u"\t"_s,
+                                  u"\n"_s,
+                                  u"\r\n"_s,
+                                  u"=[a/b];#"_s,
+                                  u"\\"_s,
+                                  u"\\n\\x41\\s"_s,
+                                  u"é ß Ω 中文 😀 👩‍💻"_s,
+                                  u"\u0085\u2028\uFEFF\u00A0"_s,
+                                  u"\u007F\u0001\u001A\u001B"_s,
+                                  QString(QChar(0)) + u"x"_s,
+                                  QString(QChar(0xD800)),
+                                  QString(QChar(0xDFFF)) + u"y"_s};
         for (const QString &text : pieces)
             QTest::addRow("hex %s", qPrintable(QString::fromLatin1(text.toUtf8().toHex()))) << text;
     }
@@ -208,7 +217,7 @@ private slots:
         // For the user's eyes only: it may hold a mail address.
         QCOMPARE(QFileInfo(file_).permissions() & (QFile::ReadOther | QFile::ReadGroup),
                  QFile::Permissions());
-            // Below XDG_CONFIG_HOME, looked up on each call; a relative one is ignored.
+        // Below XDG_CONFIG_HOME, looked up on each call; a relative one is ignored.
         QCOMPARE(file_, QDir::homePath() + u"/config/pagecrier/pagecrier.ini"_s);
         qputenv("XDG_CONFIG_HOME", "relative");
         QCOMPARE(SettingsStore().path(), QDir::homePath() + u"/.config/pagecrier/pagecrier.ini"_s);
@@ -229,7 +238,8 @@ private slots:
         else if (what.endsWith(u"folder"_s))
             QVERIFY(QDir().mkpath(file_));
         else
-            QVERIFY(QDir().mkpath(folder()) && mkfifo(QFile::encodeName(file_).constData(), 0600) == 0);
+            QVERIFY(QDir().mkpath(folder()) &&
+                    mkfifo(QFile::encodeName(file_).constData(), 0600) == 0);
         const QString onRead = failure([] { read(u"url"_s); });
         const QString onWrite = failure([] { write(u"url"_s, u"x"_s); });
         QVERIFY2(onRead.contains(file_), qPrintable(onRead));
@@ -294,7 +304,9 @@ private slots:
                                  "mail=a@b.c");
         writeBytes(file_, damaged);
         const QStringList kept = {u"http://kept/ "_s, u"Ann"_s, u"a@b.c"_s};
-        const auto stored = [] { return QStringList{read(keys::kUrl), read(keys::kName), read(keys::kMail)}; };
+        const auto stored = [] {
+            return QStringList{read(keys::kUrl), read(keys::kName), read(keys::kMail)};
+        };
         QCOMPARE(stored(), kept);
         QCOMPARE(read(u"lost"_s) + read(u"bad"_s), u"<none><none>"_s);
         QCOMPARE(readBytes(file_), damaged); // reading copies and tells nothing

@@ -53,15 +53,21 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("encoded");
-        QTest::newRow("ampersand") << "a&b=c" << "a%26b%3Dc";
-        QTest::newRow("hash") << "page#top" << "page%23top";
-        QTest::newRow("plus and percent") << "a+b%25" << "a%2Bb%2525";
-        QTest::newRow("blanks and quotes") << " x;\"y\" " << "%20x%3B%22y%22%20";
+        QTest::newRow("ampersand") << "a&b=c"
+                                   << "a%26b%3Dc";
+        QTest::newRow("hash") << "page#top"
+                              << "page%23top";
+        QTest::newRow("plus and percent") << "a+b%25"
+                                          << "a%2Bb%2525";
+        QTest::newRow("blanks and quotes") << " x;\"y\" "
+                                           << "%20x%3B%22y%22%20";
         QTest::newRow("kept readable") << "http://e.com/p?a@b!$'()*,-._~"
                                        << "http://e.com/p?a@b!$'()*,-._~";
         QTest::newRow("non-ASCII") << QString::fromUtf8("Zoë ✓") << "Zo%C3%AB%20%E2%9C%93";
-        QTest::newRow("controls") << "a\r\nb\tc" << "a%0D%0Ab%09c";
-        QTest::newRow("brackets") << "[x]\\<y>{z}|^`" << "%5Bx%5D%5C%3Cy%3E%7Bz%7D%7C%5E%60";
+        QTest::newRow("controls") << "a\r\nb\tc"
+                                  << "a%0D%0Ab%09c";
+        QTest::newRow("brackets") << "[x]\\<y>{z}|^`"
+                                  << "%5Bx%5D%5C%3Cy%3E%7Bz%7D%7C%5E%60";
     }
 
     void hostileTexts_stayOneParameterEach()
@@ -70,7 +76,7 @@ private slots:
         QFETCH(QString, encoded);
         QCOMPARE(EncodeField(text), encoded);
         // In every engine's address the text parses back whole where its field goes.
-        const QSet<QString> fixed = {"Service", "look", "ad",     "subscribe", "MM",
+        const QSet<QString> fixed = {"Service", "look",   "ad",     "subscribe", "MM",
                                      "output",  "submit", "Submit", "Page"};
         for (const Engine &e : Catalogue()) {
             const QUrl parsed(RequestAddress(e, {text, text, text}, HostTable::Default()),
