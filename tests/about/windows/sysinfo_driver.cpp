@@ -7,8 +7,6 @@
 //       message shown, then "returned".
 //   sysinfo_driver setraw <key> <value> <type> <hex bytes>: stores exactly
 //       these bytes.
-//   sysinfo_driver: stands in for the tool, writing its command line and
-//       window style to "<itself>.ran".
 
 #include "sysinfo_launcher.h"
 #include "sysinfo_platform.h"
@@ -21,16 +19,6 @@
 int main(int argc, char **argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (argc == 1) {
-        char self[MAX_PATH] = {};
-        ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-        STARTUPINFOA startup{};
-        ::GetStartupInfoA(&startup);
-        std::FILE *out = std::fopen((std::string(self) + ".ran").c_str(), "wb");
-        std::fprintf(out, "%s\nshow=%d\n", ::GetCommandLineA(),
-                     (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1);
-        return std::fclose(out);
-    }
     if (command == "get" && argc == 4) {
         std::string keyVal = "as passed";
         const char *result = "failure";
