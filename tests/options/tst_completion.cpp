@@ -88,6 +88,7 @@ private slots:
         QVERIFY(list.contains(u"http://a/"_s) && list.contains(u"http://b/"_s));
         for (const char *address : {"http://1/", "http://2/", "http://3/", "http://4/"})
             QVERIFY(list.Remember(QString::fromLatin1(address)));
+        QVERIFY(list.contains(u"http://4/"_s) && !list.contains(u"http://1/"_s));
         AddressList other(list.path(), 3); // another running copy reads the file
         other.Load();
         QCOMPARE(other.entries(), QStringList({"http://4/", "http://3/", "http://2/"}));
