@@ -384,17 +384,19 @@ private slots:
         QPointer<Form2> dialog = qobject_cast<Form2 *>(this->open(u"options dialog"_s));
         QCOMPARE(QList({dialog->Check1->checkState(), dialog->Check2->checkState()}), shown);
         for (const QString &name : presses) {
-            if (name == u"close"_s)
+            if (name == u"close"_s) {
                 dialog->close();
-            else if (name.startsWith(u"Alt+"_s)) // the click lands a moment later
-                QTest::keyClick(dialog, name.back().toLatin1(), Qt::AltModifier), QTest::qWait(150);
-            else if (auto *box = dialog->findChild<QCheckBox *>(name))
-                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-            else if (auto *button = dialog->findChild<QPushButton *>(name))
-                QTest::mouseClick(button, Qt::LeftButton);
-            else
+            } else if (name.startsWith(u"Alt+"_s)) { // the click lands a moment later
+                QTest::keyClick(dialog, name.back().toLatin1(), Qt::AltModifier);
+                QTest::qWait(150);
+            } else if (name == u"Return"_s || name == u"Escape"_s) { // on every control
                 for (QWidget *w : dialog->findChildren<QWidget *>())
                     QTest::keyClick(w, name == u"Return"_s ? Qt::Key_Return : Qt::Key_Escape);
+            } else if (auto *box = qobject_cast<QCheckBox *>(control(name, dialog))) {
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            } else {
+                QTest::mouseClick(control<QPushButton>(name, dialog), Qt::LeftButton);
+            }
         }
         QCOMPARE(stored({keys::kStartup, keys::kAuto}), after);
         QTRY_COMPARE(!dialog.isNull() && dialog->isVisible(), open);
