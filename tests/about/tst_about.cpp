@@ -195,6 +195,21 @@ private slots:
             QFile(paths.at(tool) + ".go").open(QIODevice::WriteOnly); // none lingers
     }
 
+    void toolOnPath_firstOfTheListThatCanRun()
+    {
+        // Empty and relative PATH entries are skipped, a trailing "/" is not
+        // doubled; a tool earlier in the list wins over one earlier on PATH.
+        const QString d = Scratch().path();
+        QDir().mkpath(d + "/a/hardinfo2");
+        MakeTool(d + "/a/hardinfo", false);
+        MakeTool(d + "/a/kinfocenter");
+        MakeTool(d + "/b/hardinfo");
+        qputenv("PATH", QFile::encodeName("::b:" + d + "/a:" + d + "/b/"));
+        std::string value;
+        QVERIFY(GetKeyValue(NativeRegistry(), kHkeyLocalMachine, kToolKey, kToolValue, value));
+        QCOMPARE(QString::fromStdString(value), d + "/b/hardinfo");
+    }
+
     void versionLine_data()
     {
         QTest::addColumn<QString>("version");
