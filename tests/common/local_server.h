@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QMap>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 // A small web server on 127.0.0.1 for tests: records the request line of
-// every request it gets and answers each with a page of its own (by path),
-// or with a page whose title names the request.
+// every request it gets ("GET /path HTTP/1.1", favicons left out) and answers
+// with the page set for the path, or with one titled "Answer <n>".
 class LocalServer
 {
 public:
@@ -16,20 +15,19 @@ public:
     {
         if (!server_.listen(QHostAddress::LocalHost))
             qFatal("cannot listen on 127.0.0.1");
-        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] { accept(); });
+        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
+            while (QTcpSocket *socket = server_.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [this, socket] { answer(socket); });
+        });
     }
 
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
     QString url(const QString &path) const { return QStringLiteral("http://") + host() + path; }
-
-    // Request lines ("GET /path HTTP/1.1") received so far, favicon requests left out.
     QStringList requests() const { return requests_; }
     void clear() { requests_.clear(); }
-
-    // Serve body as an HTML page for path (the path without its query).
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
-    // Answer path with this status line text (for instance "403 Forbidden"),
-    // or with an empty one never answer it.
+    // Answer path with this status line text ("403 Forbidden"); an empty one: never answer.
     void setStatus(const QString &path, const QByteArray &status)
     {
         statuses_.insert(path, status);
@@ -37,51 +35,38 @@ public:
 
     static QByteArray titledPage(const QString &title)
     {
-        return "<!doctype html><html><head><title>" + title.toUtf8() +
-               "</title></head><body><p>Thank you.</p></body></html>";
+        return "<!doctype html><title>" + title.toUtf8() + "</title><p>Thank you.</p>";
     }
 
 private:
-    void accept()
+    void answer(QTcpSocket *socket)
     {
-        while (QTcpSocket *socket = server_.nextPendingConnection()) {
-            auto *buffer = new QByteArray;
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
-                buffer->append(socket->readAll());
-                if (!buffer->contains("\r\n\r\n"))
-                    return;
-                const QByteArray line = buffer->left(buffer->indexOf("\r\n"));
-                buffer->clear();
-                const QString requestLine = QString::fromLatin1(line);
-                const QString target = requestLine.section(QLatin1Char(' '), 1, 1);
-                const QString path = target.section(QLatin1Char('?'), 0, 0);
-                QByteArray body;
-                QByteArray status = statuses_.value(path, "200 OK");
-                if (path == QLatin1String("/favicon.ico")) {
-                    status = "404 Not Found";
-                } else {
-                    requests_.append(requestLine);
-                    if (status.isEmpty())
-                        return;
-                    body = pages_.contains(path)
-                               ? pages_.value(path)
-                               : titledPage(QStringLiteral("Answer %1").arg(requests_.size()));
-                }
-                socket->write("HTTP/1.1 " + status +
-                              "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                              QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
-                              body);
-                socket->disconnectFromHost();
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, buffer] {
-                delete buffer;
-                socket->deleteLater();
-            });
-        }
+        QByteArray &buffer = buffers_[socket];
+        buffer += socket->readAll();
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        const QString line = QString::fromLatin1(buffer.left(buffer.indexOf("\r\n")));
+        buffers_.remove(socket);
+        const QString path = line.section(' ', 1, 1).section('?', 0, 0);
+        if (path != QLatin1String("/favicon.ico"))
+            requests_ << line;
+        const QByteArray status = statuses_.value(path, "200 OK");
+        if (status.isEmpty())
+            return;
+        const QByteArray body = path == QLatin1String("/favicon.ico") ? QByteArray()
+                                : pages_.contains(path)
+                                    ? pages_.value(path)
+                                    : titledPage(QStringLiteral("Answer %1").arg(requests_.size()));
+        socket->write("HTTP/1.1 " + (body.isEmpty() ? QByteArray("404 Not Found") : status) +
+                      "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        socket->disconnectFromHost();
     }
 
     QTcpServer server_;
     QStringList requests_;
     QMap<QString, QByteArray> pages_;
     QMap<QString, QByteArray> statuses_;
+    QMap<QTcpSocket *, QByteArray> buffers_;
 };

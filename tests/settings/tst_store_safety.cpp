@@ -207,25 +207,6 @@ private slots:
         doc.Set(kApp, kSection, kMail, u"m"_s);
         QVERIFY(settingsfile::Serialize(doc).contains("url=a\r\n"));
     }
-
-    void conversion_data()
-    {
-        // Against a default of "1": on for start-up, and the check box state.
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<int>("state");
-        for (const auto &[text, state] :
-             {std::pair{"0.6", 1}, {"1.4", 1}, {"1.5", 2}, {"2.5", 2}, {"0.5", 0}, {"-0.4", 0}})
-            QTest::newRow(text) << false << state;
-        QTest::newRow("65537") << false << 1; // out of 16 bits
-        for (const char *text : {"inf", "-inf", "nan", "infinity", "1e999"})
-            QTest::newRow(text) << true << 1;
-    }
-    void conversion()
-    {
-        const QString stored = QString::fromLatin1(QTest::currentDataTag());
-        QTEST(OptionIsOn(stored, u"1"_s), "on");
-        QTEST(OptionCheckState(stored, u"1"_s), "state");
-    }
 };
 
 int main(int argc, char **argv)

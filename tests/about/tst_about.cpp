@@ -1,0 +1,268 @@
+// The About box and the system information launcher behind its button: the
+// launcher against a registry held in memory with real program starts, and
+// the box on this build's registry, which looks for a tool on PATH.
+
+#include "frmabout.h"
+#include "getkeyvalue_rows.h"
+#include "sysinfo_launcher.h"
+#include "sysinfo_platform.h"
+#include "test_support.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+#include <map>
+
+using namespace sysinfo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kUnavailable = QString::fromLatin1(kUnavailableMessage);
+
+// A registry in memory that, like the platform's, matches names without
+// regard to case and refuses a value longer than the buffer (which must come
+// zeroed and 1024 bytes long). It records the rights each open asks for.
+class MemoryRegistry : public Registry
+{
+public:
+    std::map<QString, std::map<QString, std::pair<std::uint32_t, QByteArray>>> keys;
+    std::vector<std::uint32_t> opens;
+    int openKeys = 0;
+
+    long OpenKey(RegHandle root, const std::string &subKey, std::uint32_t options,
+                 std::uint32_t access, RegHandle &key) override
+    {
+        opens.push_back(options ? ~0u : access);
+        const auto found = keys.find(QString::fromStdString(subKey).toLower());
+        if (root != kHkeyLocalMachine || found == keys.end())
+            return kErrorFileNotFound;
+        key = reinterpret_cast<RegHandle>(&found->second);
+        return ++openKeys, kErrorSuccess;
+    }
+    long QueryValue(RegHandle key, const std::string &name, std::uint32_t &type,
+                    unsigned char *data, std::uint32_t &size) override
+    {
+        const auto &values = *reinterpret_cast<decltype(keys)::mapped_type *>(key);
+        const auto found = values.find(QString::fromStdString(name).toLower());
+        if (size != 1024 || std::any_of(data, data + size, [](auto c) { return c; }))
+            throw std::runtime_error("not a zeroed buffer of 1024 bytes");
+        if (found == values.end())
+            return kErrorFileNotFound;
+        const auto [valueType, bytes] = found->second;
+        type = valueType;
+        if (bytes.size() <= size)
+            std::memcpy(data, bytes.constData(), bytes.size());
+        size = std::uint32_t(bytes.size());
+        return bytes.size() > 1024 ? kErrorMoreData : kErrorSuccess;
+    }
+    long CloseKey(RegHandle) override { return --openKeys, kErrorSuccess; }
+    void Set(const char *key, const char *value, std::uint32_t type, const QByteArray &bytes)
+    {
+        keys[QString::fromLatin1(key).toLower()][QString::fromLatin1(value).toLower()] = {type,
+                                                                                          bytes};
+    }
+};
+
+// A stand-in tool: a script that waits for "<path>.go", then adds its
+// argument count to "<path>.ran". A launcher that waited for it would still
+// be blocked when the test looks, so "not waited for" needs no timing.
+QString MakeTool(const QString &path, bool executable = true)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("#!/bin/sh\nPATH=/usr/bin:/bin\nfor i in $(seq 300); do [ -e \"$0.go\" ] || sleep "
+               "0.1; done\necho $# >> \"$0.ran\"\n");
+    file.setPermissions(file.permissions() | (executable ? QFile::ExeOwner : QFile::Permissions()));
+    return path;
+}
+
+// Whether the tool ran once, without arguments, only after its start returned.
+bool RanDetached(const QString &tool)
+{
+    const auto ran = [&tool] {
+        QFile file(tool + ".ran");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const bool early = !ran().isEmpty();
+    QFile(tool + ".go").open(QIODevice::WriteOnly);
+    return !early && QTest::qWaitFor([&] { return !ran().isEmpty(); }, 30000) && ran() == "0\n";
+}
+
+} // namespace
+
+class TestAbout : public QObject
+{
+    Q_OBJECT
+
+    static QString tmp(const QString &name) { return Scratch().filePath(name); }
+
+private slots:
+    void init()
+    {
+        // No system information tool on PATH, unless a test puts one there.
+        qputenv("PATH", QFile::encodeName(Scratch(true).path()) + ":/nonexistent");
+        msgbox::seam::Enable();
+    }
+
+    void cleanup()
+    {
+        QPointer<frmAbout> box = frmAbout::Instance();
+        if (box)
+            box->close();
+        QTRY_VERIFY(box.isNull());
+        QCOMPARE(ShownTexts(), QStringList());
+    }
+
+    void getKeyValue_data() { AddGetKeyValueRows(); }
+    void getKeyValue()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, result);
+        QFETCH(QByteArray, keyVal);
+        MemoryRegistry registry;
+        if (type != kKeyMissing)
+            registry.Set(kToolKey, type == kValueMissing ? "other" : kToolValue, type, bytes);
+        std::string value = "as passed";
+        QString got = u"failure"_s;
+        try {
+            const bool read = GetKeyValue(registry, kHkeyLocalMachine, kToolKey, kToolValue, value);
+            got = read ? u"true"_s : u"false"_s;
+        } catch (const ReadFailure &) {
+        }
+        QCOMPARE(got, result);
+        QCOMPARE(QByteArray::fromStdString(value), keyVal);
+        QCOMPARE(registry.opens, std::vector<std::uint32_t>{0x20019}); // for reading only
+        QCOMPARE(registry.openKeys, 0);
+    }
+
+    void startSysInfo_data()
+    {
+        // The tool's value, the tool folder's value ("-": none) and which
+        // tool starts; none: the message is shown.
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("started");
+        const auto row = [](const char *name, const char *first, const char *second,
+                            const char *started) {
+            QTest::newRow(name) << first << second << started;
+        };
+        row("first names a tool", "<tool>", "<folder>", "<tool>");
+        row("first names a folder", "<folder>", "<folder>", "");
+        row("first is empty", "", "<folder>", "");
+        row("first read fails", "<zero bytes>", "<folder>", "");
+        row("first too long", "<long>", "<folder>", "<second>");
+        row("neither", "-", "-", "");
+        row("second is hidden", "-", "<hidden>", "");
+    }
+    void startSysInfo()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, started);
+        // The file name is joined with a backslash, no separator added.
+        MakeTool(tmp(u".hidden\\MSINFO32.EXE"_s));
+        const std::map<QString, QString> paths = {
+            {"<tool>", MakeTool(tmp(u"tool dir/sys info"_s))},
+            {"<second>", MakeTool(tmp(u"shared\\MSINFO32.EXE"_s))},
+            {"<folder>", tmp(u"shared"_s)},
+            {"<long>", QString(2000, 'x')},
+            {"<hidden>", tmp(u".hidden"_s)}};
+        QDir().mkpath(tmp(u"shared"_s));
+        const auto value = [&](const QString &s) {
+            return s == "<zero bytes>" ? QByteArray()
+                                       : QFile::encodeName(paths.count(s) ? paths.at(s) : s) + '\0';
+        };
+        MemoryRegistry registry;
+        registry.keys[QString::fromLatin1(kToolKey).toLower()];
+        if (first != "-")
+            registry.Set(kToolKey, kToolValue, kRegSz, value(first));
+        if (second != "-")
+            registry.Set(kToolFolderKey, kToolFolderValue, kRegSz, value(second));
+        QStringList messages;
+        StartSysInfo(registry, NativePlatform([&](const std::string &message) {
+                         messages << QString::fromStdString(message);
+                     }));
+        QCOMPARE(messages, started.isEmpty() ? QStringList{kUnavailable} : QStringList());
+        QCOMPARE(int(registry.opens.size()), first == "-" || first == "<long>" ? 2 : 1);
+        QCOMPARE(registry.openKeys, 0);
+        QVERIFY(started.isEmpty() || RanDetached(paths.at(started)));
+        for (const char *tool : {"<tool>", "<second>"})
+            QFile(paths.at(tool) + ".go").open(QIODevice::WriteOnly); // none lingers
+    }
+
+    void toolOnPath_firstOfTheListThatCanRun()
+    {
+        // Empty and relative PATH entries are skipped, a trailing "/" is not
+        // doubled; a tool earlier in the list wins over one earlier on PATH.
+        const QString d = Scratch().path();
+        QDir().mkpath(d + "/a/hardinfo2");
+        MakeTool(d + "/a/hardinfo", false);
+        MakeTool(d + "/a/kinfocenter");
+        MakeTool(d + "/b/hardinfo");
+        qputenv("PATH", QFile::encodeName("::b:" + d + "/a:" + d + "/b/"));
+        std::string value;
+        QVERIFY(GetKeyValue(NativeRegistry(), kHkeyLocalMachine, kToolKey, kToolValue, value));
+        QCOMPARE(QString::fromStdString(value), d + "/b/hardinfo");
+    }
+
+    void versionLine_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("line");
+        const auto row = [](const char *version, const char *line) {
+            QTest::newRow(*version ? version : "unset: the build's") << version << line;
+        };
+        row("1.00", "Version 1.0.0");
+        row("02.010.007.0", "Version 2.10.7");
+        row("3.1.4-beta", "Version 3.1.4");
+        row("", "Version 1.0.0");
+    }
+    void versionLine()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, line);
+        QCOMPARE(AboutVersionLine(version), line);
+    }
+
+    void keys_escPressesOk_altSPressesSystemInfo()
+    {
+        QPointer<frmAbout> box = frmAbout::Open();
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QTest::keyClick(box->windowHandle(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(msgbox::seam::ShownSoFar().size(), 1); // no tool: it says so
+        QCOMPARE(ShownTexts(), QStringList{kUnavailable});
+        box->cmdSysInfo->setFocus();
+        QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(box.isNull());
+    }
+
+    void box_showsTexts_loadsAfreshOnlyOnceClosed_startsTheTool()
+    {
+        QCoreApplication::setApplicationVersion(u"2.10.7"_s);
+        QPointer<frmAbout> box = frmAbout::Open();
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QCOMPARE(box->windowTitle() + ' ' + box->lblTitle->text() + ' ' + box->lblVersion->text(),
+                 u"About Pagecrier Pagecrier Version 2.10.7"_s);
+        QTRY_COMPARE(QApplication::focusWidget(), box->cmdOK);
+        const QImage shot = box->grab().toImage(); // the etched rule is painted
+        for (QFrame *line : box->Line1)
+            QCOMPARE(shot.pixelColor(line->geometry().center()), line->palette().window().color());
+        QCoreApplication::setApplicationVersion(u"3.4.5"_s);
+        QCOMPARE(frmAbout::Open(), box.data()); // brought forward, not loaded again
+        QCOMPARE(box->lblVersion->text(), u"Version 2.10.7"_s);
+        const QString tool = MakeTool(tmp(u"hardinfo"_s));
+        box->cmdSysInfo->click();
+        QVERIFY(RanDetached(tool));
+        box->cmdOK->click();
+        QTRY_VERIFY(box.isNull());
+        QCOMPARE(frmAbout::Open()->lblVersion->text(), u"Version 3.4.5"_s);
+    }
+};
+
+PAGECRIER_TEST_MAIN(TestAbout)
+#include "tst_about.moc"
