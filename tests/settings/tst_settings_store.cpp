@@ -1,8 +1,11 @@
-// The settings store against real files: any text comes back exactly, names
-// match in any case, nothing is cached, two writers lose nothing, failures
-// name the file, and a damaged file is used, copied aside and never silently
-// rewritten. Also the option readings and the file's text form.
+// The settings store and the address lists against real files: any text
+// comes back exactly, names match in any case, failures name the file, links
+// lead only to the user's own files, a damaged or huge file is used as far
+// as it can be and kept aside, and writers racing or killed lose nothing.
+// Also the option readings and the file's text form. Started as
+// "helper-favs <file>" the executable saves favorites sets until it is killed.
 
+#include "address_list.h"
 #include "keys.h"
 #include "settings_file.h"
 #include "settings_store.h"
@@ -14,6 +17,7 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
+using namespace keys;
 
 namespace {
 
@@ -30,20 +34,19 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-QString read(const QString &key, const QString &app = keys::kApp,
-             const QString &section = keys::kSection)
+QString read(const QString &key, const QString &app = kApp, const QString &section = kSection)
 {
     return SettingsStore().ReadSetting(app, section, key, u"<none>"_s);
 }
 
-void write(const QString &key, const QString &value, const QString &app = keys::kApp,
-           const QString &section = keys::kSection)
+void write(const QString &key, const QString &value, const QString &app = kApp,
+           const QString &section = kSection)
 {
     SettingsStore().WriteSetting(app, section, key, value);
 }
 
 // The message of the SettingsError call throws, or a note that it threw none.
-template <typename F> QString failure(F call)
+QString failure(const std::function<void()> &call)
 {
     try {
         call();
@@ -51,6 +54,18 @@ template <typename F> QString failure(F call)
         return e.message();
     }
     return u"no SettingsError"_s;
+}
+
+// Every name under dir, with its size.
+QStringList everything(const QString &dir)
+{
+    QStringList names;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << it.next() + ' ' + QString::number(it.fileInfo().size());
+    names.sort();
+    return names;
 }
 
 } // namespace
@@ -61,6 +76,7 @@ class TestSettingsStore : public QObject
 
     QString file_;
     QString folder() const { return QFileInfo(file_).absolutePath(); }
+    QString list() const { return folder() + u"/typed-addresses.json"_s; }
     QStringList files(const QString &pattern = u"*"_s) const
     {
         return QDir(folder()).entryList({pattern}, QDir::Files, QDir::Name);
@@ -85,25 +101,18 @@ private slots:
         const auto row = [](const char *stored, const char *def, bool on, int state) {
             QTest::addRow("'%s' default '%s'", stored, def) << stored << def << on << state;
         };
-        row("1", "0", true, 1);
         row(" 1.0 ", "0", true, 1);
         row("0", "1", false, 0);
         row("2", "1", false, 2);
+        row("3", "0", false, 0);
         row("-1", "1", false, 1);
         // The dialog converts as to a 16-bit integer, halves to even.
-        for (const auto &[text, state] : {std::pair{"0.5", 0},
-                                          {"0.6", 1},
-                                          {"1.4", 1},
-                                          {"1.5", 2},
-                                          {"2.5", 2},
-                                          {"-0.4", 0},
-                                          {"65537", 1}})
-            row(text, "1", false, state);
-        row("3", "0", false, 0);
-        row("abc", "1", true, 1);
-        row("", "0", false, 0);
-        for (const char *text : {"nan", "inf", "-inf", "infinity", "1e999"})
-            row(text, "1", true, 1); // not numbers: the default
+        row("0.5", "1", false, 0);
+        row("0.6", "1", false, 1);
+        row("1.4", "1", false, 1);
+        row("2.5", "1", false, 2);
+        row("abc", "1", true, 1); // not numbers: the default
+        row("inf", "1", true, 1);
         row("x", "y", false, 0);
     }
 
@@ -141,14 +150,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QString>("section");
-        QTest::addColumn<QByteArray>("after"); // once k=v is set in section
+        QTest::addColumn<QByteArray>("after"); // once k=v is set in section of P
         const auto row = [](const char *name, const char *before, const char *section,
                             const char *after) {
             QTest::newRow(name) << QByteArray(before) << QString::fromLatin1(section)
                                 << QByteArray(after);
         };
-        row("after the section's last entry", "[P/s]\na=1\n\n[P/t]\nk=0\n", "s",
-            "[P/s]\na=1\nk=v\n\n[P/t]\nk=0\n");
+        row("after the section's last entry", "[P/s]\na=1\n\n[P/t]\nk=0\n[Q/s]\nk=0\n", "s",
+            "[P/s]\na=1\nk=v\n\n[P/t]\nk=0\n[Q/s]\nk=0\n");
         row("into the last block of a section", "[P/s]\na=1\n[P/t]\n[P/S]\nb=1\n", "s",
             "[P/s]\na=1\n[P/t]\n[P/S]\nb=1\nk=v\n");
         row("replacing, comments kept", "; note\n[P/s]\n  K =0\n# end\n", "S",
@@ -164,6 +173,8 @@ private slots:
         settingsfile::Document doc = settingsfile::Parse(before);
         doc.Set(u"P"_s, section, u"k"_s, u"v"_s);
         QCOMPARE(settingsfile::Serialize(doc), after);
+        // Found again by its names in any letter case.
+        QCOMPARE(doc.Find(u"p"_s, section.toUpper(), u"K"_s).value_or(QString()), u"v"_s);
     }
 
     void anyText_comesBackExactly_data()
@@ -184,33 +195,19 @@ private slots:
     {
         // As value and as every name, the second write re-reading the first.
         QFETCH(QString, text);
-        write(u"url"_s, text);
+        write(kUrl, text);
         write(text, text, text, text);
-        QCOMPARE(read(u"url"_s), text);
+        QCOMPARE(read(kUrl), text);
         QCOMPARE(read(text, text, text), text);
         QCOMPARE(settingsfile::Parse(readBytes(file_)).problems, QStringList());
     }
 
-    void names_anyLetterCase_sameEntry_nothingCached()
-    {
-        write(u"url"_s, u"http://a/"_s, keys::kApp, keys::kSaveSection);
-        QCOMPARE(read(u"URL"_s, u"pAgEcRiEr"_s, u"FAVS"_s), u"http://a/"_s);
-        const SettingsStore kept;
-        write(u"Url"_s, u"http://b/"_s, u"PAGECRIER"_s, u"fAvS"_s); // replaces the one entry
-        QCOMPARE(kept.ReadSetting(keys::kApp, keys::kSection, keys::kUrl, {}), u"http://b/"_s);
-        QCOMPARE(QString::fromUtf8(readBytes(file_)).count(u"url="_s, Qt::CaseInsensitive), 1);
-        QCOMPARE(read(u"url"_s, keys::kApp, u"fav"_s), u"<none>"_s);
-        QCOMPARE(read(u"url"_s, u"Other"_s), u"<none>"_s);
-    }
-
     void missingEntry_givesDefault_createsNothing()
     {
-        QCOMPARE(read(u"url"_s), u"<none>"_s);
+        QCOMPARE(read(kUrl), u"<none>"_s);
         QVERIFY(!QFileInfo::exists(folder()));
-        write(u"url"_s, u"x"_s);
-        const QByteArray before = readBytes(file_);
-        QCOMPARE(read(u"mail"_s), u"<none>"_s);
-        QCOMPARE(readBytes(file_), before);
+        write(kUrl, u"x"_s);
+        QCOMPARE(read(kMail), u"<none>"_s);
         QCOMPARE(files(), QStringList({"pagecrier.ini", "pagecrier.ini.lock"}));
         // For the user's eyes only: it may hold a mail address.
         QCOMPARE(QFileInfo(file_).permissions() & (QFile::ReadOther | QFile::ReadGroup),
@@ -221,32 +218,63 @@ private slots:
         QCOMPARE(SettingsStore().path(), QDir::homePath() + u"/.config/pagecrier/pagecrier.ini"_s);
     }
 
-    void unusableFile_failsNamingIt_data()
+    // Reads and writes fail naming the file (and where a link leads) when it
+    // is no regular file, or a link to anything but a regular file of the
+    // user's own; a refused link makes nothing. A link to the user's own file
+    // is written through and stays a link, the file keeping its mode.
+    void unusable_data()
     {
-        QTest::addColumn<QString>("what");
-        for (const char *what : {"folder is a file", "file is a folder", "file is a pipe"})
-            QTest::newRow(what) << what;
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("link");
+        for (const char *kind : {"own file", "another user's file", "folder", "dangling"})
+            QTest::newRow(kind) << kind << true;
+        if (::geteuid() == 0)
+            QTest::newRow("made by another user") << u"their link"_s << true;
+        for (const char *kind : {"pipe", "a folder", "in a file"})
+            QTest::newRow(kind) << kind << false;
     }
 
-    void unusableFile_failsNamingIt()
+    void unusable()
     {
-        QFETCH(QString, what);
-        if (what.startsWith(u"folder"_s))
+        QFETCH(QString, kind);
+        QFETCH(bool, link);
+        const QString target = Scratch().filePath(u"elsewhere/target"_s);
+        if (kind == u"in a file")
             writeBytes(folder(), "not a folder");
-        else if (what.endsWith(u"folder"_s))
-            QVERIFY(QDir().mkpath(file_));
-        else
-            QVERIFY(QDir().mkpath(folder()) &&
-                    mkfifo(QFile::encodeName(file_).constData(), 0600) == 0);
-        const QString onRead = failure([] { read(u"url"_s); });
-        const QString onWrite = failure([] { write(u"url"_s, u"x"_s); });
-        QVERIFY2(onRead.contains(file_), qPrintable(onRead));
-        QVERIFY2(onWrite.contains(file_), qPrintable(onWrite));
+        QDir().mkpath(kind == u"a folder" ? file_ : folder());
+        QDir().mkpath(kind == u"folder" ? target : QFileInfo(target).path());
+        if (kind == u"pipe")
+            QVERIFY(mkfifo(QFile::encodeName(file_).constData(), 0600) == 0);
+        if (kind == u"own file" || kind == u"another user's file" || kind == u"their link")
+            writeBytes(target, "[Pagecrier/favs]\n");
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        // Not ours: a file root gives away, or one of the system's (which the
+        // listing below does not show, but no user but root may change).
+        QString victim = link ? target : file_;
+        if (kind.startsWith(u"another") &&
+            ::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0)
+            victim = u"/etc/passwd"_s;
+        QVERIFY(!link || QFile::link(victim, file_));
+        if (kind == u"their link")
+            QVERIFY(::lchown(QFile::encodeName(file_).constData(), 65534, 65534) == 0);
+        const QStringList before = everything(Scratch().path());
+        const QFile::Permissions mode = QFile::permissions(target);
+        if (kind == u"own file") {
+            write(kUrl, u"through"_s);
+            QCOMPARE(read(kUrl), u"through"_s);
+            QVERIFY(QFileInfo(file_).isSymLink() && QFile::permissions(target) == mode);
+            return;
+        }
+        for (const QString &message :
+             {failure([] { read(kUrl); }), failure([] { write(kUrl, u"x"_s); })})
+            QVERIFY2(message.contains(file_) && message.contains(victim), qPrintable(message));
+        if (link)
+            QCOMPARE(everything(Scratch().path()), before);
     }
 
     void writeCutShort_keepsTheOldFile()
     {
-        write(u"url"_s, u"old"_s);
+        write(kUrl, u"old"_s);
         const QByteArray before = readBytes(file_);
         // A file size limit makes the write fail part way, as a full disk would.
         std::signal(SIGXFSZ, SIG_IGN);
@@ -254,56 +282,77 @@ private slots:
         getrlimit(RLIMIT_FSIZE, &saved);
         struct rlimit limit = {4096, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const QString message = failure([] { write(u"url"_s, QString(20000, u'x')); });
+        const QString message = failure([] { write(kUrl, QString(20000, u'x')); });
         setrlimit(RLIMIT_FSIZE, &saved);
         QVERIFY2(message.contains(file_), qPrintable(message));
         QCOMPARE(readBytes(file_), before);
         QCOMPARE(files(), QStringList({"pagecrier.ini", "pagecrier.ini.lock"}));
     }
 
-    void twoWritersAtOnce_loseNothing()
+    // A file too large (or, for the list, no list at all) is not read; the
+    // next write keeps it aside whole and starts afresh. A list is private,
+    // whatever it was, and holds no over-long address.
+    void keptAside_data()
     {
-        const auto writer = [](const QString &prefix) {
-            for (int i = 0; i < 100; ++i)
-                write(prefix + QString::number(i), QString::number(i));
-        };
-        std::thread a(writer, u"a"_s);
-        std::thread b(writer, u"B"_s);
-        a.join();
-        b.join();
-        for (int i = 0; i < 100; ++i) {
-            QCOMPARE(read(u"a%1"_s.arg(i)), QString::number(i));
-            QCOMPARE(read(u"B%1"_s.arg(i)), QString::number(i));
-        }
+        QTest::addColumn<bool>("isList");
+        QTest::addColumn<qint64>("size"); // sparse, or filled with line
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("settings, 64 GiB") << false << (qint64(64) << 30) << QByteArray();
+        QTest::newRow("settings, too many entries")
+            << false << qint64(4 * (settingsfile::kMaxLines + 1)) << "k=v\n"_ba;
+        QTest::newRow("list, not a list") << true << qint64(4) << "junk"_ba;
     }
 
-    void symbolicLink_staysALink()
+    void keptAside()
     {
-        const QString real = Scratch().filePath(u"dotfiles/pagecrier.ini"_s);
-        writeBytes(real, "[Pagecrier/favs]\nname1=Ann\n");
-        QVERIFY(QDir().mkpath(folder()) && QFile::link(real, file_));
-        write(u"url"_s, u"http://x/"_s);
-        QVERIFY(QFileInfo(file_).isSymLink());
-        QVERIFY(readBytes(real).contains("name1=Ann\nurl=http://x/\n"));
+        QFETCH(bool, isList);
+        QFETCH(qint64, size);
+        QFETCH(QByteArray, line);
+        QVERIFY(QDir().mkpath(folder()));
+        QFile file(isList ? list() : file_);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(line.isEmpty() ? file.resize(size) : file.write(line.repeated(size / line.size())));
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0755) == 0); // others may look in
+        QVERIFY(::chmod(QFile::encodeName(file.fileName()).constData(), 0644) == 0); // and read
+        if (isList) {
+            AddressList addresses(list());
+            QVERIFY(addresses.Remember(u"http://new/"_s));
+            QVERIFY(addresses.Remember("http://" + QString(AddressList::kMaxAddressLength, 'x')));
+            addresses.Load(); // nothing of the old file, nor the over-long address
+            QCOMPARE(addresses.entries(), QStringList{u"http://new/"_s});
+            const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                   QFile::WriteUser; // as the user the list belongs to sees it
+            QCOMPARE(QFile::permissions(list()), ownerOnly);
+            QCOMPARE(QFile::permissions(folder()), ownerOnly | QFile::ExeOwner | QFile::ExeUser);
+        } else {
+            const QString message = failure([] { read(kUrl); });
+            QVERIFY2(message.contains(file_) && message.contains(QString::number(size)),
+                     qPrintable(message));
+            write(kUrl, u"new"_s);
+            QVERIFY(ShownTexts().value(0).contains(files(u"*.damaged-*"_s).value(0)));
+        }
+        const QStringList copies = files(u"*.damaged-*"_s);
+        QCOMPARE(copies.size(), 1);
+        QCOMPARE(QFileInfo(folder() + '/' + copies[0]).size(), size);
     }
 
     void damagedFile_readableUsed_copyKept_userTold()
     {
+        // A heading that is not UTF-8 still ends the section above it.
         const QByteArray damaged(
             "\xEF\xBB\xBForphan=before any heading\n[Pagecrier/favs]\n  url  =http://kept/ \r\n"
             "no equals sign\nbad=\\q escape\n\xff\xfe binary=junk\x80\nname1=Ann\n[broken heading\n"
-            "lost=under the broken heading\n[Pagecrier/FAVS]\nmail=a@b.c");
+            "lost=under the broken heading\n[Pagecrier/FAVS]\nmail=a@b.c\n[\xff/favs]\nlost=x");
         writeBytes(file_, damaged);
         // One line ends in a raw return, the others not: the return is content.
         const QStringList kept = {u"http://kept/ \r"_s, u"Ann"_s, u"a@b.c"_s};
-        const auto stored = [] {
-            return QStringList{read(keys::kUrl), read(keys::kName), read(keys::kMail)};
-        };
+        const auto stored = [] { return QStringList{read(kUrl), read(kName), read(kMail)}; };
         QCOMPARE(stored(), kept);
         QCOMPARE(read(u"lost"_s) + read(u"bad"_s), u"<none><none>"_s);
         QCOMPARE(readBytes(file_), damaged); // reading copies and tells nothing
 
-        write(u"startup"_s, u"1"_s);
+        write(kStartup, u"1"_s);
         const QStringList copies = files(u"pagecrier.ini.damaged-*"_s);
         QCOMPARE(copies.size(), 1);
         const QString copy = QDir(folder()).filePath(copies.first());
@@ -316,10 +365,67 @@ private slots:
 
         QCOMPARE(stored(), kept);
         QCOMPARE(settingsfile::Parse(readBytes(file_)).problems, QStringList());
-        write(u"auto"_s, u"0"_s); // mended: no second copy, nothing told
+        write(kAuto, u"0"_s); // mended: no second copy, nothing told
         QCOMPARE(files(u"pagecrier.ini.damaged-*"_s).size(), 1);
+    }
+
+    // Another copy saves favorites again and again and is then killed: every
+    // read meanwhile, and the file after, hold one whole set; the next write
+    // clears the dead writer's temporary files.
+    void favorites_wholeSetsWhileSavingAndAfterKill()
+    {
+        QProcess helper;
+        helper.start(QCoreApplication::applicationFilePath(), {u"helper-favs"_s, file_});
+        QVERIFY(helper.waitForStarted());
+        QSet<QString> seen; // the numbers of the sets read, each read whole
+        const auto readWhole = [&] {
+            const QStringList got = SettingsStore().ReadSettings(
+                kApp, kSection, {{kUrl, "http://-1"}, {kName, "name -1"}, {kMail, "-1@x"}});
+            const QString n = got[0].mid(7);
+            seen.insert(n);
+            return got == QStringList{"http://" + n, "name " + n, n + "@x"};
+        };
+        QElapsedTimer timer;
+        timer.start();
+        while (seen.size() < 50 && timer.elapsed() < 20000)
+            QVERIFY(readWhole());
+        QCOMPARE(seen.size(), 50);
+        ::kill(pid_t(helper.processId()), SIGKILL);
+        helper.waitForFinished();
+        QVERIFY(readWhole());
+        writeBytes(file_ + ".tmp-ABCDEF", {}); // as a kill may leave
+        write(kStartup, u"1"_s);
+        QCOMPARE(files(u"*.tmp-*"_s), QStringList());
+    }
+
+    void twoWritersAtOnce_loseNothing()
+    {
+        const auto writer = [this](char prefix) {
+            AddressList addresses(list());
+            for (int i = 0; i < 100; ++i)
+                addresses.Remember(u"http://%1/%2"_s.arg(prefix).arg(i));
+        };
+        std::thread a(writer, 'a'), b(writer, 'b');
+        a.join();
+        b.join();
+        AddressList after(list());
+        after.Load();
+        QCOMPARE(after.entries().size(), 200);
     }
 };
 
-PAGECRIER_TEST_MAIN(TestSettingsStore)
+int main(int argc, char *argv[])
+{
+    for (int i = 0; argc == 3 && qstrcmp(argv[1], "helper-favs") == 0; ++i) {
+        const QString n = QString::number(i);
+        SettingsStore(QFile::decodeName(argv[2]))
+            .WriteSettings(kApp, kSaveSection,
+                           {{kUrl, "http://" + n}, {kName, "name " + n}, {kMail, n + "@x"}});
+    }
+    Scratch();
+    QCoreApplication app(argc, argv);
+    TestSettingsStore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_settings_store.moc"

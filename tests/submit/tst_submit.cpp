@@ -1,0 +1,131 @@
+#include "engines.h"
+#include "indexnow.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+// What is sent: every engine's request address built from the three site
+// fields, field texts as they go out, and IndexNow's key, the page addresses
+// it takes and what a 403 tells the user. (The request line is checked where
+// it is sent, in the window's test.)
+class TestSubmit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void engines_sendTheirTemplates_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("path"); // U, N, M: the three fields
+        const auto row = [](const char *control, const char *path) {
+            QTest::newRow(control) << control << path;
+        };
+        row("Command1", "/addurl?q=U&dq=");
+        row("Command2", "/cgi-bin/spider_now.pl?query=U&email=M");
+        row("Command3", "/cgi-bin/newurl?ad=1&q=U");
+        row("Command4", "/cgi/add_url_new.cgi?Service=excite&url=U&email=M&look=excite");
+        row("Command5", "/system/msnaddpublic.cfm?msnurl=U&email=M&subscribe=0");
+        row("Command6", "/addurl.asp?newurl=U&MM=1&output=success&email=M");
+        row("Command7", "/cgi-bin/urlsubmit.pl?page=U&email=M&contact=N");
+        row("Command8", "/cgi-bin/addurl.go?url=U&email=M&submit=Add+This_Url");
+        row("Command12", "/cgi-bin/print_addurl.pl?url=U&email=M&Submit=Send");
+        row("Command13", "/add_url.sh?Page=url&url=U");
+        row("Command14", "/cgi-bin/addurl.cgi?Email=M&URL=U");
+        row("Command15", "/cgi/add_url_new.cgi?Service=magellan&url=U&email=M&look=excite");
+    }
+    void engines_sendTheirTemplates()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, path);
+        const Engine *engine = EngineForControl(control);
+        QCOMPARE(RequestAddress(*engine, {"U", "N", "M"}, HostTable::AllAt("h.test")),
+                 "http://h.test" + path);
+        QVERIFY(!HostTable::Default().host(engine->hostKey).isEmpty());
+    }
+
+    // Each field's text reaches the engine as one parameter value, whatever
+    // it holds; half of a surrogate pair goes out as U+FFFD.
+    void fieldTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("encoded");
+        QTest::newRow("hostile") << u" a&b=c#d+e%25;\"\r\n\t[x]\\<y>{z}|^` "_s
+                                 << u"%20a%26b%3Dc%23d%2Be%2525%3B%22%0D%0A%09"
+                                    "%5Bx%5D%5C%3Cy%3E%7Bz%7D%7C%5E%60%20"_s;
+        QTest::newRow("kept readable")
+            << u"http://e.com/p?a@b!$'()*,-._~"_s << u"http://e.com/p?a@b!$'()*,-._~"_s;
+        QTest::newRow("non-ASCII, lone halves") << QChar(0xDC00) + u"Zoë😀"_s + QChar(0xD800)
+                                                << u"%EF%BF%BDZo%C3%AB%F0%9F%98%80%EF%BF%BD"_s;
+    }
+    void fieldTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, encoded);
+        QCOMPARE(EncodeField(text), encoded);
+        // In every engine's address the text parses back whole where its field goes.
+        const QString sent = QUrl::fromPercentEncoding(encoded.toLatin1());
+        const QStringList fixed = {"Service", "look",   "ad",     "subscribe", "MM",
+                                   "output",  "submit", "Submit", "Page"};
+        for (const Engine &e : Catalogue()) {
+            const QUrl parsed(RequestAddress(e, {text, text, text}, HostTable::Default()),
+                              QUrl::StrictMode);
+            QVERIFY(parsed.isValid() && !parsed.hasFragment());
+            for (const auto &[key, value] : QUrlQuery(parsed).queryItems(QUrl::FullyDecoded))
+                QVERIFY(value.isEmpty() || fixed.contains(key) || value == sent);
+        }
+    }
+
+    void keyRules_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("valid");
+        for (const QString &key : {u"AZaz09--"_s, QString(128, 'a')})
+            QTest::addRow("%d: %s", int(key.size()), qPrintable(key.left(9))) << key << true;
+        for (const QString &key :
+             {u"abcdefg"_s, QString(129, 'a'), u"abcd_efgh"_s, u"abcd\u00e9fgh"_s})
+            QTest::addRow("%d: %s", int(key.size()), qPrintable(key.left(9))) << key << false;
+    }
+    void keyRules()
+    {
+        QFETCH(QString, key);
+        QTEST(indexnow::IsValidKey(key), "valid");
+    }
+
+    void madeKeys_are32HexCharactersAndFresh()
+    {
+        const QString key = indexnow::MakeKey();
+        QVERIFY2(QRegularExpression(u"^[0-9a-f]{32}$"_s).match(key).hasMatch(), qPrintable(key));
+        QVERIFY(indexnow::MakeKey() != key);
+    }
+
+    void pageAddresses_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("keyFile"); // empty: refused
+        QTest::newRow("no host") << u"http:///page.html"_s << QString();
+        QTest::newRow("ftp") << u"ftp://example.com/page"_s << QString();
+        QTest::newRow("https") << u"https://example.com/a/b.html?q#f"_s
+                               << u"https://example.com/KEY.txt"_s;
+        QTest::newRow("port, space, capitals")
+            << u"HTTP://Example.com:8080/a b"_s << u"http://example.com:8080/KEY.txt"_s;
+    }
+    void pageAddresses()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, keyFile);
+        QCOMPARE(indexnow::RefusalFor(page).isEmpty(), !keyFile.isEmpty());
+        QCOMPARE(indexnow::KeyFileAddress(page, u"KEY"_s), keyFile);
+    }
+
+    void forbidden_namesTheKeyFileAndItsContent()
+    {
+        const QString page = indexnow::AnswerPage({403, u"Forbidden"_s, false, {}},
+                                                  u"https://a.example/"_s, u"k3y-0123"_s);
+        QVERIFY(page.contains(u"<code>k3y-0123.txt</code>"_s));
+        QVERIFY(page.contains(u"<code>k3y-0123</code>"_s));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSubmit)
+#include "tst_submit.moc"
