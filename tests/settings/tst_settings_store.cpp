@@ -240,8 +240,8 @@ private slots:
             QVERIFY(mkfifo(QFile::encodeName(file_).constData(), 0600) == 0);
         if (kind == u"own file" || kind == u"another user's file" || kind == u"their link")
             writeBytes(target, "[Pagecrier/favs]\n");
-        // Not ours: a file root gives away, or one of the system's (which the
-        // listing below does not show, but no user but root may change).
+        // Not ours: a file root gives away, or one of the system's, which no
+        // user but root may change.
         QString victim = link ? target : file_;
         if (kind.startsWith(u"another") &&
             ::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0)
@@ -339,7 +339,8 @@ private slots:
     {
         const pid_t saver = ::fork(); // another copy, saving until it is killed
         QVERIFY(saver >= 0);
-        // Whatever ends this function ends the saver too (and a failed save, the saver).
+        // However the test ends, the saver is killed; in the saver, a save
+        // that throws ends the process.
         auto reap = qScopeGuard([saver] { saver ? void(::kill(saver, SIGKILL)) : ::_exit(1); });
         for (int i = 0; saver == 0; ++i) {
             const QString n = QString::number(i);
