@@ -3,7 +3,6 @@
 // the box on this build's registry, which looks for a tool on PATH.
 
 #include "frmabout.h"
-#include "getkeyvalue_rows.h"
 #include "sysinfo_launcher.h"
 #include "sysinfo_platform.h"
 #include "test_support.h"
@@ -22,13 +21,13 @@ namespace {
 
 const QString kUnavailable = QString::fromLatin1(kUnavailableMessage);
 
-// A registry in memory that, like the platform's, matches names without
-// regard to case and refuses a value longer than the buffer (which must come
-// zeroed and 1024 bytes long). It records the rights each open asks for.
+// A registry in memory that, like the platform's, refuses a value longer than
+// the buffer (which must come zeroed and 1024 bytes long). It records the
+// rights each open asks for and how many keys are left open.
 class MemoryRegistry : public Registry
 {
 public:
-    std::map<QString, std::map<QString, std::pair<std::uint32_t, QByteArray>>> keys;
+    std::map<std::string, std::map<std::string, std::pair<std::uint32_t, QByteArray>>> keys;
     std::vector<std::uint32_t> opens;
     int openKeys = 0;
 
@@ -36,7 +35,7 @@ public:
                  std::uint32_t access, RegHandle &key) override
     {
         opens.push_back(options ? ~0u : access);
-        const auto found = keys.find(QString::fromStdString(subKey).toLower());
+        const auto found = keys.find(subKey);
         if (root != kHkeyLocalMachine || found == keys.end())
             return kErrorFileNotFound;
         key = reinterpret_cast<RegHandle>(&found->second);
@@ -46,7 +45,7 @@ public:
                     unsigned char *data, std::uint32_t &size) override
     {
         const auto &values = *reinterpret_cast<decltype(keys)::mapped_type *>(key);
-        const auto found = values.find(QString::fromStdString(name).toLower());
+        const auto found = values.find(name);
         if (size != 1024 || std::any_of(data, data + size, [](auto c) { return c; }))
             throw std::runtime_error("not a zeroed buffer of 1024 bytes");
         if (found == values.end())
@@ -59,24 +58,18 @@ public:
         return bytes.size() > 1024 ? kErrorMoreData : kErrorSuccess;
     }
     long CloseKey(RegHandle) override { return --openKeys, kErrorSuccess; }
-    void Set(const char *key, const char *value, std::uint32_t type, const QByteArray &bytes)
-    {
-        keys[QString::fromLatin1(key).toLower()][QString::fromLatin1(value).toLower()] = {type,
-                                                                                          bytes};
-    }
 };
 
 // A stand-in tool: a script that waits for "<path>.go", then adds its
 // argument count to "<path>.ran". A launcher that waited for it would still
 // be blocked when the test looks, so "not waited for" needs no timing.
-QString MakeTool(const QString &path, bool executable = true)
+QString MakeTool(const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write("#!/bin/sh\nPATH=/usr/bin:/bin\nfor i in $(seq 300); do [ -e \"$0.go\" ] || sleep "
                "0.1; done\necho $# >> \"$0.ran\"\n");
-    file.setPermissions(file.permissions() | (executable ? QFile::ExeOwner : QFile::Permissions()));
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
     return path;
 }
 
@@ -98,8 +91,6 @@ class TestAbout : public QObject
 {
     Q_OBJECT
 
-    static QString tmp(const QString &name) { return Scratch().filePath(name); }
-
 private slots:
     void init()
     {
@@ -108,16 +99,36 @@ private slots:
         msgbox::seam::Enable();
     }
 
-    void cleanup()
-    {
-        QPointer<frmAbout> box = frmAbout::Instance();
-        if (box)
-            box->close();
-        QTRY_VERIFY(box.isNull());
-        QCOMPARE(ShownTexts(), QStringList());
-    }
+    void cleanup() { QCOMPARE(ShownTexts(), QStringList()); }
 
-    void getKeyValue_data() { AddGetKeyValueRows(); }
+    void getKeyValue_data()
+    {
+        // A type of -1: the key is missing; 0: the key holds another value.
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("result"); // "true", "false" or "failure" (ReadFailure)
+        QTest::addColumn<QByteArray>("keyVal");
+        const auto row = [](const char *name, int type, const QByteArray &bytes, const char *result,
+                            const QByteArray &keyVal) {
+            QTest::newRow(name) << type << bytes << QString::fromLatin1(result) << keyVal;
+        };
+        const QByteArray path("C:\\Programme\\Syst\xE8me\\info.exe"), zero(1, '\0');
+        const QByteArray passed("as passed"), named = "%SystemRoot%\\x.exe" + zero;
+        row("text with its zero", kRegSz, path + zero, "true", path);
+        row("text without its zero", kRegSz, path, "true", path);
+        row("only one zero dropped", kRegSz, QByteArray("abc\0\0", 5), "true",
+            QByteArray("abc\0", 4));
+        row("1023 bytes and the zero", kRegSz, QByteArray(1023, 'x') + zero, "true",
+            QByteArray(1023, 'x'));
+        row("1024 bytes and the zero: missing", kRegSz, QByteArray(1024, 'x') + zero, "false", "");
+        row("key missing", -1, QByteArray(), "false", QByteArray());
+        row("value missing", 0, QByteArray(), "false", QByteArray());
+        row("REG_DWORD 0xA01B2C", kRegDword, QByteArray("\x2C\x1B\xA0\x00", 4), "true", "&hA01B2C");
+        row("REG_DWORD 0", kRegDword, QByteArray(4, '\0'), "true", "&h0");
+        row("REG_EXPAND_SZ", kRegExpandSz, named, "true", passed);
+        row("REG_MULTI_SZ", kRegMultiSz, named + zero, "true", passed);
+        row("zero bytes fail", kRegSz, QByteArray(), "failure", passed);
+    }
     void getKeyValue()
     {
         QFETCH(int, type);
@@ -125,8 +136,8 @@ private slots:
         QFETCH(QString, result);
         QFETCH(QByteArray, keyVal);
         MemoryRegistry registry;
-        if (type != kKeyMissing)
-            registry.Set(kToolKey, type == kValueMissing ? "other" : kToolValue, type, bytes);
+        if (type >= 0)
+            registry.keys[kToolKey][type ? kToolValue : "other"] = {type, bytes};
         std::string value = "as passed";
         QString got = u"failure"_s;
         try {
@@ -165,24 +176,25 @@ private slots:
         QFETCH(QString, second);
         QFETCH(QString, started);
         // The file name is joined with a backslash, no separator added.
-        MakeTool(tmp(u".hidden\\MSINFO32.EXE"_s));
+        const QDir d(Scratch().path());
+        MakeTool(d.filePath(u".h\\MSINFO32.EXE"_s));
         const std::map<QString, QString> paths = {
-            {"<tool>", MakeTool(tmp(u"tool dir/sys info"_s))},
-            {"<second>", MakeTool(tmp(u"shared\\MSINFO32.EXE"_s))},
-            {"<folder>", tmp(u"shared"_s)},
+            {"<tool>", MakeTool(d.filePath(u"sys info"_s))},
+            {"<second>", MakeTool(d.filePath(u"shared\\MSINFO32.EXE"_s))},
+            {"<folder>", d.filePath(u"shared"_s)},
             {"<long>", QString(2000, 'x')},
-            {"<hidden>", tmp(u".hidden"_s)}};
-        QDir().mkpath(tmp(u"shared"_s));
+            {"<hidden>", d.filePath(u".h"_s)}};
+        d.mkpath(u"shared"_s);
         const auto value = [&](const QString &s) {
             return s == "<zero bytes>" ? QByteArray()
                                        : QFile::encodeName(paths.count(s) ? paths.at(s) : s) + '\0';
         };
         MemoryRegistry registry;
-        registry.keys[QString::fromLatin1(kToolKey).toLower()];
+        registry.keys[kToolKey];
         if (first != "-")
-            registry.Set(kToolKey, kToolValue, kRegSz, value(first));
+            registry.keys[kToolKey][kToolValue] = {kRegSz, value(first)};
         if (second != "-")
-            registry.Set(kToolFolderKey, kToolFolderValue, kRegSz, value(second));
+            registry.keys[kToolFolderKey][kToolFolderValue] = {kRegSz, value(second)};
         QStringList messages;
         StartSysInfo(registry, NativePlatform([&](const std::string &message) {
                          messages << QString::fromStdString(message);
@@ -200,8 +212,9 @@ private slots:
         // Empty and relative PATH entries are skipped, a trailing "/" is not
         // doubled; a tool earlier in the list wins over one earlier on PATH.
         const QString d = Scratch().path();
-        QDir().mkpath(d + "/a/hardinfo2");
-        MakeTool(d + "/a/hardinfo", false);
+        for (const char *folder : {"/a/hardinfo2", "/b"})
+            QDir().mkpath(d + folder);
+        QFile(d + "/a/hardinfo").open(QIODevice::WriteOnly); // not a program
         MakeTool(d + "/a/kinfocenter");
         MakeTool(d + "/b/hardinfo");
         qputenv("PATH", QFile::encodeName("::b:" + d + "/a:" + d + "/b/"));
@@ -214,13 +227,10 @@ private slots:
     {
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("line");
-        const auto row = [](const char *version, const char *line) {
-            QTest::newRow(*version ? version : "unset: the build's") << version << line;
-        };
-        row("1.00", "Version 1.0.0");
-        row("02.010.007.0", "Version 2.10.7");
-        row("3.1.4-beta", "Version 3.1.4");
-        row("", "Version 1.0.0");
+        QTest::newRow("1.00") << u"1.00"_s << u"Version 1.0.0"_s;
+        QTest::newRow("02.010.007.0") << u"02.010.007.0"_s << u"Version 2.10.7"_s;
+        QTest::newRow("3.1.4-beta") << u"3.1.4-beta"_s << u"Version 3.1.4"_s;
+        QTest::newRow("unset: the build's") << QString() << u"Version 1.0.0"_s;
     }
     void versionLine()
     {
@@ -229,19 +239,7 @@ private slots:
         QCOMPARE(AboutVersionLine(version), line);
     }
 
-    void keys_escPressesOk_altSPressesSystemInfo()
-    {
-        QPointer<frmAbout> box = frmAbout::Open();
-        QVERIFY(QTest::qWaitForWindowActive(box));
-        QTest::keyClick(box->windowHandle(), Qt::Key_S, Qt::AltModifier);
-        QTRY_COMPARE(msgbox::seam::ShownSoFar().size(), 1); // no tool: it says so
-        QCOMPARE(ShownTexts(), QStringList{kUnavailable});
-        box->cmdSysInfo->setFocus();
-        QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
-        QTRY_VERIFY(box.isNull());
-    }
-
-    void box_showsTexts_loadsAfreshOnlyOnceClosed_startsTheTool()
+    void box_texts_altSShowsNoTool_escPressesOk_loadsAfreshOnlyOnceClosed()
     {
         QCoreApplication::setApplicationVersion(u"2.10.7"_s);
         QPointer<frmAbout> box = frmAbout::Open();
@@ -255,12 +253,15 @@ private slots:
         QCoreApplication::setApplicationVersion(u"3.4.5"_s);
         QCOMPARE(frmAbout::Open(), box.data()); // brought forward, not loaded again
         QCOMPARE(box->lblVersion->text(), u"Version 2.10.7"_s);
-        const QString tool = MakeTool(tmp(u"hardinfo"_s));
-        box->cmdSysInfo->click();
-        QVERIFY(RanDetached(tool));
-        box->cmdOK->click();
+        QTest::keyClick(box->windowHandle(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(msgbox::seam::ShownSoFar().size(), 1); // no tool: it says so
+        QCOMPARE(ShownTexts(), QStringList{kUnavailable});
+        box->cmdSysInfo->setFocus();
+        QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
         QTRY_VERIFY(box.isNull());
-        QCOMPARE(frmAbout::Open()->lblVersion->text(), u"Version 3.4.5"_s);
+        box = frmAbout::Open();
+        QCOMPARE(box->lblVersion->text(), u"Version 3.4.5"_s);
+        box->close();
     }
 };
 
