@@ -42,35 +42,14 @@ class TestCompletion : public QObject
 {
     Q_OBJECT
 
-    std::vector<std::unique_ptr<QLineEdit>> fields_;
     QString data() const { return Scratch().filePath(u"data/pagecrier"_s); }
     QString files() const { return Scratch().filePath(u"files"_s); }
-
-    QLineEdit *NewField()
-    {
-        fields_.push_back(std::make_unique<QLineEdit>());
-        autocomplete::MakeAutoComplete(fields_.back().get());
-        return fields_.back().get();
-    }
 
 private slots:
     void init()
     {
         Scratch(true);
         autocomplete::seam::ForgetState();
-    }
-
-    void cleanup() { fields_.clear(); }
-
-    void remember_newestFirst_noDuplicates_withinTheLimit()
-    {
-        AddressList list(data() + u"/list.json"_s, 3); // in a folder still to be made
-        for (const char *address : {"http://a/", "http://b/", "http://a/", "", "http://c/"})
-            QVERIFY(list.Remember(QString::fromLatin1(address)));
-        QCOMPARE(list.entries(), QStringList({"http://c/", "http://a/", "http://b/"}));
-        QVERIFY(list.Remember(u"http://d/"_s));
-        QCOMPARE(list.entries(), QStringList({"http://d/", "http://c/", "http://a/"}));
-        QVERIFY(list.contains(u"http://d/"_s) && !list.contains(u"http://b/"_s));
     }
 
     void parse_data()
@@ -141,17 +120,18 @@ private slots:
         QCOMPARE(paths.Candidates(files() + u"/o"_s), QStringList{one} + other);
     }
 
-    void service_typedThenVisitedThenPaths_webAddressesOnly()
+    void service_typedThenVisitedThenPaths_eachNewestFirstWithinTheLimit()
     {
         const QStringList page = Make({u"page.html"_s});
-        CompletionService service;
+        CompletionService service(data(), 3); // in a folder still to be made
         for (const char *visited :
-             {"http://www.visited/", "https://www.both/", "about:blank", "file:///etc/hosts"})
+             {"http://v/", "https://both/", "about:blank", "file:///etc/hosts"})
             service.RememberVisited(QUrl(QString::fromLatin1(visited)));
-        service.RememberTyped(u"https://www.both/"_s);
-        service.RememberTyped(u"HTTP://WWW.TYPED/"_s);
+        for (const char *typed :
+             {"http://x/", "https://both/", "http://a/", "https://both/", "", "HTTP://C/"})
+            service.RememberTyped(QString::fromLatin1(typed));
         QCOMPARE(service.Candidates(u"Http"_s),
-                 QStringList({"HTTP://WWW.TYPED/", "https://www.both/", "http://www.visited/"}));
+                 QStringList({"HTTP://C/", "https://both/", "http://a/", "http://v/"}));
         QCOMPARE(service.Candidates(files() + u"/P"_s), page);
         QCOMPARE(service.Candidates(QString()), QStringList());
     }
@@ -162,28 +142,30 @@ private slots:
         plain.setText(u"http://never/"_s);
         autocomplete::NoteAddressSent(&plain);
         QVERIFY(!autocomplete::HasAutoComplete(&plain));
-        QLineEdit *before = NewField();
-        before->setText(u"http://www.mysite/index.html"_s);
-        autocomplete::NoteAddressSent(before);
-        fields_.clear(); // a new run: only the data folder is left
-        QLineEdit *field = NewField();
+        auto field = std::make_unique<QLineEdit>();
+        autocomplete::MakeAutoComplete(field.get());
+        field->setText(u"http://www.mysite/index.html"_s);
+        autocomplete::NoteAddressSent(field.get());
+        field.reset(new QLineEdit); // a new run: only the data folder is left
+        autocomplete::MakeAutoComplete(field.get());
         QCOMPARE(field->completer()->maxVisibleItems(), 12);
         field->show();
         field->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(field));
-        QTest::keyClicks(field, u"HTTP://"_s);
+        QVERIFY(QTest::qWaitForWindowActive(field.get()));
+        QTest::keyClicks(field.get(), u"HTTP://"_s);
         QTRY_VERIFY(field->completer()->popup()->isVisible());
         QCOMPARE(field->completer()->completionCount(), 1);
         QTest::keyClick(field->completer()->popup(), Qt::Key_Down);
         QTest::keyClick(field->completer()->popup(), Qt::Key_Return);
         QCOMPARE(field->text(), u"http://www.mysite/index.html"_s);
         // The last field gone, the service goes: a new one reads the folder.
-        fields_.clear();
+        field.reset();
         autocomplete::NoteAddressVisited(QUrl(u"http://two/"_s));
         QVERIFY(QFile::remove(data() + u"/typed-addresses.json"_s)); // below XDG_DATA_HOME
-        QLineEdit *again = NewField();
-        QTest::keyClicks(again, u"http://"_s);
-        QCOMPARE(again->completer()->model()->rowCount(), 0);
+        field.reset(new QLineEdit);
+        autocomplete::MakeAutoComplete(field.get());
+        QTest::keyClicks(field.get(), u"http://"_s);
+        QCOMPARE(field->completer()->model()->rowCount(), 0);
     }
 };
 
