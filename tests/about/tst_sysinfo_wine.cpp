@@ -24,7 +24,6 @@ private slots:
         for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             env.insert(QString::fromLatin1(name), home.path());
         env.insert(QStringLiteral("WINEPREFIX"), home.filePath(QStringLiteral("wine")));
-        env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
         env.insert(QStringLiteral("WINEDLLOVERRIDES"),
                    QStringLiteral("mscoree,mshtml=;winemenubuilder.exe=d"));
         QProcess process;
