@@ -29,7 +29,10 @@ private slots:
         QProcess process;
         process.setProcessEnvironment(env);
         const QString tool = QStringLiteral("C:\\Nowhere\\Sys Info.exe");
-        process.start(wine, {QStringLiteral(PAGECRIER_WINE_DRIVER), tool});
+        process.start(wine, {"reg", "add", "HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "/v",
+                             "PATH", "/d", tool, "/f"});
+        QVERIFY(process.waitForFinished(600000) && process.exitCode() == 0);
+        process.start(wine, {QStringLiteral(PAGECRIER_WINE_DRIVER)});
         QVERIFY(process.waitForFinished(600000));
         const QString got = QString::fromLocal8Bit(process.readAllStandardOutput()).remove('\r');
         process.start(QStandardPaths::findExecutable(QStringLiteral("wineserver")), {"-k"});

@@ -52,27 +52,13 @@ private slots:
         autocomplete::seam::ForgetState();
     }
 
-    void parse_data()
+    void parse_listsOnly_addressesOnly_withinTheLimit()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<QStringList>("entries");
-        const auto row = [](const char *name, const QByteArray &content, int limit,
-                            const QStringList &entries) {
-            QTest::newRow(name) << content << limit << entries;
-        };
-        row("garbage", "\x01\x02 not a list \xff", 9, {});
-        row("other document", "{\"addresses\":[\"http://a/\"]}", 9, {});
-        row("no array", kListHead + "\"x\"}", 9, {});
-        row("non-addresses skipped", kMixed, 9, {"http://a/", "http://b/"});
-        row("beyond the limit", kMixed, 1, {"http://a/"});
-    }
-    void parse()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(int, limit);
-        QFETCH(QStringList, entries);
-        QCOMPARE(AddressList::Parse(content, limit), entries);
+        QCOMPARE(AddressList::Parse("\x01\x02 not a list \xff", 9), QStringList());
+        QCOMPARE(AddressList::Parse("{\"addresses\":[\"http://a/\"]}", 9), QStringList());
+        QCOMPARE(AddressList::Parse(kListHead + "\"x\"}", 9), QStringList()); // no array
+        QCOMPARE(AddressList::Parse(kMixed, 9), QStringList({"http://a/", "http://b/"}));
+        QCOMPARE(AddressList::Parse(kMixed, 1), QStringList{"http://a/"});
     }
 
     void paths_data()
@@ -134,14 +120,12 @@ private slots:
         QLineEdit plain; // no completion: nothing remembered for it
         plain.setText(u"http://never/"_s);
         autocomplete::NoteAddressSent(&plain);
-        QVERIFY(!autocomplete::HasAutoComplete(&plain));
         auto field = std::make_unique<QLineEdit>();
         autocomplete::MakeAutoComplete(field.get());
         field->setText(u"http://www.mysite/index.html"_s);
         autocomplete::NoteAddressSent(field.get());
         field.reset(new QLineEdit); // a new run: only the data folder is left
         autocomplete::MakeAutoComplete(field.get());
-        QCOMPARE(field->completer()->maxVisibleItems(), 12);
         field->show();
         field->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(field.get()));
