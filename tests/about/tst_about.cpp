@@ -3,7 +3,6 @@
 // the box on this build's registry, which looks for a tool on PATH.
 
 #include "frmabout.h"
-#include "getkeyvalue_rows.h"
 #include "sysinfo_launcher.h"
 #include "sysinfo_platform.h"
 #include "test_support.h"
@@ -22,13 +21,13 @@ namespace {
 
 const QString kUnavailable = QString::fromLatin1(kUnavailableMessage);
 
-// A registry in memory that, like the platform's, matches names without
-// regard to case and refuses a value longer than the buffer (which must come
-// zeroed and 1024 bytes long). It records the rights each open asks for.
+// A registry in memory that, like the platform's, refuses a value longer than
+// the buffer (which must come zeroed and 1024 bytes long). It records the
+// rights each open asks for and how many keys are left open.
 class MemoryRegistry : public Registry
 {
 public:
-    std::map<QString, std::map<QString, std::pair<std::uint32_t, QByteArray>>> keys;
+    std::map<std::string, std::map<std::string, std::pair<std::uint32_t, QByteArray>>> keys;
     std::vector<std::uint32_t> opens;
     int openKeys = 0;
 
@@ -36,47 +35,39 @@ public:
                  std::uint32_t access, RegHandle &key) override
     {
         opens.push_back(options ? ~0u : access);
-        const auto found = keys.find(QString::fromStdString(subKey).toLower());
-        if (root != kHkeyLocalMachine || found == keys.end())
+        if (root != kHkeyLocalMachine || !keys.count(subKey))
             return kErrorFileNotFound;
-        key = reinterpret_cast<RegHandle>(&found->second);
+        key = reinterpret_cast<RegHandle>(&keys[subKey]);
         return ++openKeys, kErrorSuccess;
     }
     long QueryValue(RegHandle key, const std::string &name, std::uint32_t &type,
                     unsigned char *data, std::uint32_t &size) override
     {
-        const auto &values = *reinterpret_cast<decltype(keys)::mapped_type *>(key);
-        const auto found = values.find(QString::fromStdString(name).toLower());
+        auto &values = *reinterpret_cast<decltype(keys)::mapped_type *>(key);
         if (size != 1024 || std::any_of(data, data + size, [](auto c) { return c; }))
             throw std::runtime_error("not a zeroed buffer of 1024 bytes");
-        if (found == values.end())
+        if (!values.count(name))
             return kErrorFileNotFound;
-        const auto [valueType, bytes] = found->second;
-        type = valueType;
-        if (bytes.size() <= size)
-            std::memcpy(data, bytes.constData(), bytes.size());
+        const QByteArray bytes = values[name].second;
+        type = values[name].first;
+        std::memcpy(data, bytes.constData(),
+                    std::min(std::size_t(bytes.size()), std::size_t(size)));
         size = std::uint32_t(bytes.size());
         return bytes.size() > 1024 ? kErrorMoreData : kErrorSuccess;
     }
     long CloseKey(RegHandle) override { return --openKeys, kErrorSuccess; }
-    void Set(const char *key, const char *value, std::uint32_t type, const QByteArray &bytes)
-    {
-        keys[QString::fromLatin1(key).toLower()][QString::fromLatin1(value).toLower()] = {type,
-                                                                                          bytes};
-    }
 };
 
 // A stand-in tool: a script that waits for "<path>.go", then adds its
 // argument count to "<path>.ran". A launcher that waited for it would still
 // be blocked when the test looks, so "not waited for" needs no timing.
-QString MakeTool(const QString &path, bool executable = true)
+QString MakeTool(const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write("#!/bin/sh\nPATH=/usr/bin:/bin\nfor i in $(seq 300); do [ -e \"$0.go\" ] || sleep "
                "0.1; done\necho $# >> \"$0.ran\"\n");
-    file.setPermissions(file.permissions() | (executable ? QFile::ExeOwner : QFile::Permissions()));
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
     return path;
 }
 
@@ -98,8 +89,6 @@ class TestAbout : public QObject
 {
     Q_OBJECT
 
-    static QString tmp(const QString &name) { return Scratch().filePath(name); }
-
 private slots:
     void init()
     {
@@ -108,140 +97,101 @@ private slots:
         msgbox::seam::Enable();
     }
 
-    void cleanup()
-    {
-        QPointer<frmAbout> box = frmAbout::Instance();
-        if (box)
-            box->close();
-        QTRY_VERIFY(box.isNull());
-        QCOMPARE(ShownTexts(), QStringList());
-    }
+    void cleanup() { QCOMPARE(ShownTexts(), QStringList()); }
 
-    void getKeyValue_data() { AddGetKeyValueRows(); }
+    void getKeyValue_data()
+    {
+        // A type of -1: the key is missing; 0: the key holds another value.
+        // The outcome: "true", "false" or "failure" (ReadFailure), and KeyVal
+        // after the call, passed in as "as passed".
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("outcome");
+        const auto row = [](const char *name, int type, const QByteArray &bytes, const char *result,
+                            const QByteArray &keyVal) {
+            QTest::newRow(name) << type << bytes << result + (' ' + keyVal);
+        };
+        const QByteArray path("C:\\Programme\\Syst\xE8me\\info.exe"), zero(1, '\0');
+        const QByteArray passed("as passed");
+        row("text without its zero", kRegSz, path, "true", path);
+        row("only one zero dropped", kRegSz, QByteArray("abc\0\0", 5), "true",
+            QByteArray("abc\0", 4));
+        row("1023 bytes and the zero", kRegSz, QByteArray(1023, 'x') + zero, "true",
+            QByteArray(1023, 'x'));
+        row("1024 bytes and the zero: missing", kRegSz, QByteArray(1024, 'x') + zero, "false", "");
+        row("key missing", -1, QByteArray(), "false", "");
+        row("value missing", 0, QByteArray(), "false", "");
+        row("REG_DWORD 0xA01B2C", kRegDword, QByteArray("\x2C\x1B\xA0\x00", 4), "true", "&hA01B2C");
+        row("REG_DWORD 0", kRegDword, QByteArray(4, '\0'), "true", "&h0");
+        row("REG_EXPAND_SZ", kRegExpandSz, "%SystemRoot%\\x.exe" + zero, "true", passed);
+        row("zero bytes fail", kRegSz, QByteArray(), "failure", passed);
+    }
     void getKeyValue()
     {
         QFETCH(int, type);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, result);
-        QFETCH(QByteArray, keyVal);
         MemoryRegistry registry;
-        if (type != kKeyMissing)
-            registry.Set(kToolKey, type == kValueMissing ? "other" : kToolValue, type, bytes);
+        if (type >= 0)
+            registry.keys[kToolKey][type ? kToolValue : "other"] = {type, bytes};
         std::string value = "as passed";
-        QString got = u"failure"_s;
+        QByteArray got = "failure";
         try {
-            const bool read = GetKeyValue(registry, kHkeyLocalMachine, kToolKey, kToolValue, value);
-            got = read ? u"true"_s : u"false"_s;
+            got = GetKeyValue(registry, kHkeyLocalMachine, kToolKey, kToolValue, value) ? "true"
+                                                                                        : "false";
         } catch (const ReadFailure &) {
         }
-        QCOMPARE(got, result);
-        QCOMPARE(QByteArray::fromStdString(value), keyVal);
+        QTEST(got + ' ' + QByteArray::fromStdString(value), "outcome");
         QCOMPARE(registry.opens, std::vector<std::uint32_t>{0x20019}); // for reading only
         QCOMPARE(registry.openKeys, 0);
     }
 
     void startSysInfo_data()
     {
-        // The tool's value, the tool folder's value ("-": none) and which
-        // tool starts; none: the message is shown.
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
+        // The tool's value and the tool folder's value ("-": none; paths
+        // below the scratch folder), and which tool starts; none: the message
+        // is shown.
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
         QTest::addColumn<QString>("started");
-        const auto row = [](const char *name, const char *first, const char *second,
-                            const char *started) {
-            QTest::newRow(name) << first << second << started;
-        };
-        row("first names a tool", "<tool>", "<folder>", "<tool>");
-        row("first names a folder", "<folder>", "<folder>", "");
-        row("first is empty", "", "<folder>", "");
-        row("first read fails", "<zero bytes>", "<folder>", "");
-        row("first too long", "<long>", "<folder>", "<second>");
-        row("neither", "-", "-", "");
-        row("second is hidden", "-", "<hidden>", "");
+        QTest::newRow("first names a folder") << QByteArray("shared") << QByteArray("shared") << "";
+        QTest::newRow("first read fails") << QByteArray() << QByteArray("shared") << "";
+        QTest::newRow("first too long")
+            << QByteArray(2000, 'x') << QByteArray("shared") << "shared\\MSINFO32.EXE";
+        QTest::newRow("neither") << QByteArray("-") << QByteArray("-") << "";
+        QTest::newRow("second is hidden") << QByteArray("-") << QByteArray(".h") << "";
     }
     void startSysInfo()
     {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
         QFETCH(QString, started);
         // The file name is joined with a backslash, no separator added.
-        MakeTool(tmp(u".hidden\\MSINFO32.EXE"_s));
-        const std::map<QString, QString> paths = {
-            {"<tool>", MakeTool(tmp(u"tool dir/sys info"_s))},
-            {"<second>", MakeTool(tmp(u"shared\\MSINFO32.EXE"_s))},
-            {"<folder>", tmp(u"shared"_s)},
-            {"<long>", QString(2000, 'x')},
-            {"<hidden>", tmp(u".hidden"_s)}};
-        QDir().mkpath(tmp(u"shared"_s));
-        const auto value = [&](const QString &s) {
-            return s == "<zero bytes>" ? QByteArray()
-                                       : QFile::encodeName(paths.count(s) ? paths.at(s) : s) + '\0';
-        };
+        QVERIFY(QDir::setCurrent(Scratch().path()) && QDir().mkdir(u"shared"_s));
+        for (const char *tool : {"shared\\MSINFO32.EXE", ".h\\MSINFO32.EXE"})
+            MakeTool(QString::fromLatin1(tool));
         MemoryRegistry registry;
-        registry.keys[QString::fromLatin1(kToolKey).toLower()];
-        if (first != "-")
-            registry.Set(kToolKey, kToolValue, kRegSz, value(first));
+        if (first != "-") // no bytes at all: the read fails
+            registry.keys[kToolKey][kToolValue] = {kRegSz, first.isEmpty() ? first : first + '\0'};
         if (second != "-")
-            registry.Set(kToolFolderKey, kToolFolderValue, kRegSz, value(second));
+            registry.keys[kToolFolderKey][kToolFolderValue] = {kRegSz, second + '\0'};
         QStringList messages;
         StartSysInfo(registry, NativePlatform([&](const std::string &message) {
                          messages << QString::fromStdString(message);
                      }));
         QCOMPARE(messages, started.isEmpty() ? QStringList{kUnavailable} : QStringList());
-        QCOMPARE(int(registry.opens.size()), first == "-" || first == "<long>" ? 2 : 1);
-        QCOMPARE(registry.openKeys, 0);
-        QVERIFY(started.isEmpty() || RanDetached(paths.at(started)));
-        for (const char *tool : {"<tool>", "<second>"})
-            QFile(paths.at(tool) + ".go").open(QIODevice::WriteOnly); // none lingers
+        QCOMPARE(int(registry.opens.size()), first == "-" || first.size() > 1024 ? 2 : 1);
+        QVERIFY(started.isEmpty() || RanDetached(started));
     }
 
-    void toolOnPath_firstOfTheListThatCanRun()
+    void versionLine_leadingDigitsOfThreeParts()
     {
-        // Empty and relative PATH entries are skipped, a trailing "/" is not
-        // doubled; a tool earlier in the list wins over one earlier on PATH.
-        const QString d = Scratch().path();
-        QDir().mkpath(d + "/a/hardinfo2");
-        MakeTool(d + "/a/hardinfo", false);
-        MakeTool(d + "/a/kinfocenter");
-        MakeTool(d + "/b/hardinfo");
-        qputenv("PATH", QFile::encodeName("::b:" + d + "/a:" + d + "/b/"));
-        std::string value;
-        QVERIFY(GetKeyValue(NativeRegistry(), kHkeyLocalMachine, kToolKey, kToolValue, value));
-        QCOMPARE(QString::fromStdString(value), d + "/b/hardinfo");
+        QCOMPARE(AboutVersionLine(u"1.00"_s), u"Version 1.0.0"_s);
+        QCOMPARE(AboutVersionLine(u"02.010.007.0"_s), u"Version 2.10.7"_s);
+        QCOMPARE(AboutVersionLine(u"3.1.4-beta"_s), u"Version 3.1.4"_s);
+        QCOMPARE(AboutVersionLine(QString()), u"Version 1.0.0"_s); // unset: the build's
     }
 
-    void versionLine_data()
-    {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("line");
-        const auto row = [](const char *version, const char *line) {
-            QTest::newRow(*version ? version : "unset: the build's") << version << line;
-        };
-        row("1.00", "Version 1.0.0");
-        row("02.010.007.0", "Version 2.10.7");
-        row("3.1.4-beta", "Version 3.1.4");
-        row("", "Version 1.0.0");
-    }
-    void versionLine()
-    {
-        QFETCH(QString, version);
-        QFETCH(QString, line);
-        QCOMPARE(AboutVersionLine(version), line);
-    }
-
-    void keys_escPressesOk_altSPressesSystemInfo()
-    {
-        QPointer<frmAbout> box = frmAbout::Open();
-        QVERIFY(QTest::qWaitForWindowActive(box));
-        QTest::keyClick(box->windowHandle(), Qt::Key_S, Qt::AltModifier);
-        QTRY_COMPARE(msgbox::seam::ShownSoFar().size(), 1); // no tool: it says so
-        QCOMPARE(ShownTexts(), QStringList{kUnavailable});
-        box->cmdSysInfo->setFocus();
-        QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
-        QTRY_VERIFY(box.isNull());
-    }
-
-    void box_showsTexts_loadsAfreshOnlyOnceClosed_startsTheTool()
+    void box_texts_keys_startsTheFirstToolOnPath_loadsAfreshOnlyOnceClosed()
     {
         QCoreApplication::setApplicationVersion(u"2.10.7"_s);
         QPointer<frmAbout> box = frmAbout::Open();
@@ -255,10 +205,21 @@ private slots:
         QCoreApplication::setApplicationVersion(u"3.4.5"_s);
         QCOMPARE(frmAbout::Open(), box.data()); // brought forward, not loaded again
         QCOMPARE(box->lblVersion->text(), u"Version 2.10.7"_s);
-        const QString tool = MakeTool(tmp(u"hardinfo"_s));
+        QTest::keyClick(box->windowHandle(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(msgbox::seam::ShownSoFar().size(), 1); // no tool: it says so
+        QCOMPARE(ShownTexts(), QStringList{kUnavailable});
+        // Empty and relative PATH entries are skipped, a trailing "/" is not
+        // doubled; a tool earlier in the list wins over one earlier on PATH.
+        const QString d = Scratch().path();
+        for (const char *folder : {"/a/hardinfo2", "/b"})
+            QDir().mkpath(d + folder);
+        QFile(d + "/a/hardinfo").open(QIODevice::WriteOnly); // not a program
+        const QString tool = MakeTool(d + "/b/hardinfo");
+        MakeTool(d + "/a/kinfocenter");
+        qputenv("PATH", QFile::encodeName("::b:" + d + "/a:" + d + "/b/"));
         box->cmdSysInfo->click();
         QVERIFY(RanDetached(tool));
-        box->cmdOK->click();
+        QTest::keyClick(box->windowHandle(), Qt::Key_Escape); // presses OK
         QTRY_VERIFY(box.isNull());
         QCOMPARE(frmAbout::Open()->lblVersion->text(), u"Version 3.4.5"_s);
     }
