@@ -402,20 +402,20 @@ private slots:
         QVERIFY(!control<QProgressBar>(u"WebBrowser1Progress"_s)->isTextVisible()); // a plain line
 
         // A new window loads in the pane itself; local addresses are refused,
-        // and of data: ones only the program's own page (shown above) loads.
+        // and of data: ones only the program's own page (the IndexNow tests
+        // showed one) loads.
         QSignalSpy urls(view(), &QWebEngineView::urlChanged);
         server_.setPage(u"/links"_s, "<a id=f href='file:///etc/hostname'>f</a>");
         pane()->Navigate(server_.url(u"/links"_s));
         QTRY_COMPARE(view()->url().path(), u"/links"_s);
-        const int windows = int(QApplication::topLevelWidgets().size());
         page->runJavaScript(u"document.getElementById('f').click(); window.open('/popup')"_s);
         QTRY_COMPARE(view()->url().path(), u"/popup"_s);
-        QCOMPARE(QApplication::topLevelWidgets().size(), windows);
         for (const char *local :
-             {"file:///etc/hostname", "qrc:/icons/pagecrier-32.png", "data:text/html,<p>x"})
+             {"file:///etc/hostname", "qrc:/icons/pagecrier-32.png", "data:text/html,<p>x"}) {
+            QSignalSpy refused(view(), &QWebEngineView::loadFinished);
             pane()->Navigate(QString::fromLatin1(local));
-        pane()->Navigate(server_.url(u"/after"_s));
-        QTRY_COMPARE(view()->url().path(), u"/after"_s);
+            QTRY_COMPARE(refused.size(), 1);
+        }
         for (const QList<QVariant> &args : urls)
             QCOMPARE(args.at(0).toUrl().scheme(), u"http"_s);
 
