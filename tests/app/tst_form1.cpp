@@ -1,12 +1,13 @@
 // The main window and its dialogs driven as a user would: mouse, keys,
 // access letters and menus, with the settings in the scratch folder and the
 // engines' and IndexNow's requests arriving at a local server. The browser
-// pane keeps its pages confined. Every control that can take the focus has a
-// name to speak, Tab reaches every control, and at the designed size and
-// larger no control overlaps another, sticks out of its container or cuts its
-// caption (that layout check runs again at twice the scale). One run of the
-// program, started from outside with a scratch HOME, sends an engine press
-// made as the window shows and leaves nothing of the pane in HOME.
+// pane keeps its pages confined. In every window, every control that can take
+// the focus has a name to speak, Tab reaches every control, and at the
+// designed size and larger no control overlaps another, sticks out of its
+// container or cuts its caption (that check runs again at twice the scale).
+// One run of the program, started from outside with a scratch HOME, sends an
+// engine press made as the window shows and leaves nothing of the pane in
+// HOME.
 #include "form1.h"
 #include "form2.h"
 #include "frmabout.h"
@@ -200,7 +201,8 @@ private slots:
         };
         const QStringList none = {"-", "-", "-"}, noUrl = {"", "Ann", "a@b"},
                           blanks = {" ", "\t", ""};
-        // Any length, with a pair of surrogates across the old 32,767 cut.
+        // Any length, with a pair of surrogates across a line edit's default
+        // 32,767 cut.
         const QStringList odd = {QString(32766, 'a') + u"😀http://e.com/a b?x=1&y=[2];#"_s,
                                  u" Zoë 😀 = [s] "_s, u"me@e.com "_s};
         const QStringList asked = {"haven't entered a URL"}, saved = {"favorites have been saved"};
