@@ -274,7 +274,13 @@ private slots:
     void indexNow_answerExplainedInThePane_data()
     {
         QTest::addColumn<QString>("title"); // the row names the status line sent
+        QTest::newRow("200 OK") << u"IndexNow: received"_s;
+        QTest::newRow("202 Accepted") << u"IndexNow: received, key check pending"_s;
+        QTest::newRow("400 Bad Request") << u"IndexNow: bad request"_s;
         QTest::newRow("403 Forbidden") << u"IndexNow: key not valid"_s;
+        QTest::newRow("422 Unprocessable Entity") << u"IndexNow: address not on the key's host"_s;
+        QTest::newRow("429 Too Many Requests") << u"IndexNow: too many requests"_s;
+        QTest::newRow("500 Internal Server Error") << u"IndexNow: unexpected answer 500"_s;
         QTest::newRow("no answer") << u"IndexNow: no answer in 2 seconds"_s;
     }
     void indexNow_answerExplainedInThePane()
