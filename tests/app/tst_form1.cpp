@@ -281,6 +281,7 @@ private slots:
         QTest::newRow("422 Unprocessable Entity") << u"IndexNow: address not on the key's host"_s;
         QTest::newRow("429 Too Many Requests") << u"IndexNow: too many requests"_s;
         QTest::newRow("500 Internal Server Error") << u"IndexNow: unexpected answer 500"_s;
+        QTest::newRow("hang up") << u"IndexNow: no answer"_s;
         QTest::newRow("no answer") << u"IndexNow: no answer in 2 seconds"_s;
     }
     void indexNow_answerExplainedInThePane()
@@ -290,9 +291,12 @@ private slots:
         fill({u"http://example.com/a b?c=1&d#e\u00e9"_s});
         control<QAction>(u"mnuToolsIndexNow"_s)->trigger();
         const QString sent = "GET /indexnow?url=http://example.com/a%20b?c%3D1%26d%23e%C3%A9&key=";
-        QTRY_COMPARE(server_.requests(),
-                     QStringList{sent + stored({keys::kIndexNowKey})[0] + " HTTP/1.1"});
+        // (After a hang-up the network layer may try once more.)
+        QTRY_COMPARE(server_.requests().value(0),
+                     sent + stored({keys::kIndexNowKey})[0] + " HTTP/1.1");
         QFETCH(QString, title);
+        if (tag == "no answer") // while it waits, the pane says so
+            QTRY_COMPARE(view()->title(), u"IndexNow: sending"_s);
         QTRY_COMPARE(view()->title(), title);
     }
 

@@ -27,7 +27,8 @@ public:
     QStringList requests() const { return requests_; }
     void clear() { requests_.clear(); }
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
-    // Answer path with this status line text ("403 Forbidden"); an empty one: never answer.
+    // Answer path with this status line text ("403 Forbidden"); an empty one:
+    // never answer; "hang up": close the connection without an answer.
     void setStatus(const QString &path, const QByteArray &status)
     {
         statuses_.insert(path, status);
@@ -51,7 +52,9 @@ private:
         if (path != QLatin1String("/favicon.ico"))
             requests_ << line;
         const QByteArray status = statuses_.value(path, "200 OK");
-        if (status.isEmpty())
+        if (status == "hang up")
+            socket->disconnectFromHost();
+        if (status.isEmpty() || status == "hang up")
             return;
         const QByteArray body = path == QLatin1String("/favicon.ico") ? QByteArray()
                                 : pages_.contains(path)
