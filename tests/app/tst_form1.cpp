@@ -149,6 +149,10 @@ private slots:
         // The page takes the focus in the pane once the engine shows it.
         QTRY_VERIFY(pane()->engineStarted() && view()->url() == QUrl(u"about:blank"_s) &&
                     view()->focusProxy());
+        // Nothing stored: completion is on, for the address field alone.
+        QVERIFY(control<QLineEdit>(u"url"_s)->completer());
+        QVERIFY(!control<QLineEdit>(u"name1"_s)->completer() &&
+                !control<QLineEdit>(u"mail"_s)->completer());
         // main() ran PrepareWebEngine(): the sandbox is off only for root.
         QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX") == "1", geteuid() == 0);
         QCOMPARE(form_->devicePixelRatioF(),
