@@ -219,6 +219,9 @@ private slots:
         qputenv("PATH", QFile::encodeName("::b:" + d + "/a:" + d + "/b/"));
         box->cmdSysInfo->click();
         QVERIFY(RanDetached(tool));
+        qputenv("PATH", QFile::encodeName(d + "/a")); // the first folder counts too
+        box->cmdSysInfo->click();
+        QVERIFY(RanDetached(d + "/a/kinfocenter"));
         QTest::keyClick(box->windowHandle(), Qt::Key_Escape); // presses OK
         QTRY_VERIFY(box.isNull());
         QCOMPARE(frmAbout::Open()->lblVersion->text(), u"Version 3.4.5"_s);
