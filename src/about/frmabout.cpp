@@ -1,6 +1,7 @@
 #include "frmabout.h"
 
 #include "appicon.h"
+#include "bring_forward.h"
 #include "failure.h"
 #include "fit_text.h"
 #include "identity.h"
@@ -154,9 +155,7 @@ frmAbout *frmAbout::Open()
         box = new frmAbout;
         box->Form_Load();
     }
-    box->show();
-    box->raise();
-    box->activateWindow();
+    BringForward(box);
     if (opening)
         box->cmdOK->setFocus(Qt::OtherFocusReason);
     return box;

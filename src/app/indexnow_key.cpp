@@ -1,6 +1,7 @@
 #include "indexnow_key.h"
 
 #include "appicon.h"
+#include "bring_forward.h"
 #include "failure.h"
 #include "indexnow.h"
 #include "keys.h"
@@ -53,9 +54,7 @@ IndexNowKeyDialog *IndexNowKeyDialog::Open(QWidget *mainWindow, const QString &p
         dialog->adjustSize();
         dialog->move(mainWindow->frameGeometry().center() - dialog->rect().center());
     }
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    BringForward(dialog);
     return dialog;
 }
 

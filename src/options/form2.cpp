@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "appicon.h"
+#include "bring_forward.h"
 #include "failure.h"
 #include "fit_text.h"
 #include "keys.h"
@@ -78,9 +79,7 @@ Form2 *Form2::Open(QWidget *mainWindow)
             dialog->move(centre - QPoint(dialog->width() / 2, dialog->height() / 2));
         }
     }
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    BringForward(dialog);
     return dialog;
 }
 
