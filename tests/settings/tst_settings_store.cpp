@@ -209,6 +209,15 @@ private slots:
         QCOMPARE(file_, QDir::homePath() + u"/config/pagecrier/pagecrier.ini"_s);
         qputenv("XDG_CONFIG_HOME", "relative");
         QCOMPARE(SettingsStore().path(), QDir::homePath() + u"/.config/pagecrier/pagecrier.ini"_s);
+        // Root (in a container whose HOME is "/", say) may have to make a
+        // folder right below "/" first.
+        if (::geteuid() == 0) {
+            const QString top = u"/pagecrier-test-%1"_s.arg(::getpid());
+            auto remove = qScopeGuard([top] { QDir(top).removeRecursively(); });
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(top));
+            QCOMPARE(failure([] { write(kUrl, u"x"_s); }), u"no SettingsError"_s);
+            QCOMPARE(read(kUrl), u"x"_s);
+        }
     }
 
     // Reads and writes fail naming the file (and where a link leads) when it
@@ -304,6 +313,37 @@ private slots:
             QVERIFY(ShownTexts().value(0).contains(copy()));
         }
         QCOMPARE(QFileInfo(copy()).size(), size);
+    }
+
+    // A file of exactly its bound (as the README gives it) is read; one byte
+    // more and it is not.
+    void bound_data()
+    {
+        QTest::addColumn<bool>("isList");
+        QTest::addColumn<int>("over");
+        for (int over : {0, 1}) {
+            QTest::addRow("settings, bound + %d", over) << false << over;
+            QTest::addRow("list, bound + %d", over) << true << over;
+        }
+    }
+    void bound()
+    {
+        QFETCH(bool, isList);
+        QFETCH(int, over);
+        const int size = (isList ? 4 << 20 : 1 << 20) + over;
+        const QByteArray head = isList
+                                    ? "{\"format\":\"pagecrier-addresses\",\"addresses\":[\"x\"]}"
+                                    : "[Pagecrier/favs]\nurl=x\n";
+        writeBytes(isList ? list() : file_, head.leftJustified(size, ' '));
+        QString value;
+        if (isList) {
+            AddressList addresses(list());
+            addresses.Load();
+            value = addresses.entries().join(',');
+        } else {
+            failure([&value] { value = read(kUrl); });
+        }
+        QCOMPARE(value, over ? QString() : u"x"_s);
     }
 
     void damagedFile_readableUsed_copyKept_userTold()
