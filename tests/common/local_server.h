@@ -29,25 +29,15 @@ public:
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
     // Answer path with this status line text ("403 Forbidden"); an empty one:
     // never answer; "hang up": close the connection without an answer.
-    void setStatus(const QString &path, const QByteArray &status)
-    {
-        statuses_.insert(path, status);
-    }
-
-    static QByteArray titledPage(const QString &title)
-    {
-        return "<!doctype html><title>" + title.toUtf8() + "</title><p>Thank you.</p>";
-    }
+    void setStatus(const QString &path, const QByteArray &line) { statuses_.insert(path, line); }
 
 private:
     void answer(QTcpSocket *socket)
     {
-        QByteArray &buffer = buffers_[socket];
-        buffer += socket->readAll();
-        if (!buffer.contains("\r\n\r\n"))
+        if (!socket->peek(1 << 16).contains("\r\n\r\n")) // the whole head first
             return;
-        const QString line = QString::fromLatin1(buffer.left(buffer.indexOf("\r\n")));
-        buffers_.remove(socket);
+        const QByteArray request = socket->readAll();
+        const QString line = QString::fromLatin1(request.left(request.indexOf("\r\n")));
         const QString path = line.section(' ', 1, 1).section('?', 0, 0);
         if (path != QLatin1String("/favicon.ico"))
             requests_ << line;
@@ -59,7 +49,8 @@ private:
         const QByteArray body = path == QLatin1String("/favicon.ico") ? QByteArray()
                                 : pages_.contains(path)
                                     ? pages_.value(path)
-                                    : titledPage(QStringLiteral("Answer %1").arg(requests_.size()));
+                                    : "<!doctype html><title>Answer " +
+                                          QByteArray::number(requests_.size()) + "</title>";
         socket->write("HTTP/1.1 " + (body.isEmpty() ? QByteArray("404 Not Found") : status) +
                       "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
                       QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
@@ -71,5 +62,4 @@ private:
     QStringList requests_;
     QMap<QString, QByteArray> pages_;
     QMap<QString, QByteArray> statuses_;
-    QMap<QTcpSocket *, QByteArray> buffers_;
 };

@@ -36,19 +36,14 @@ inline QStringList ShownTexts()
 }
 
 // Like QTEST_MAIN, with the scratch folder in place before the application
-// object exists; `prepare` runs first (the web engine must be prepared then).
-#define PAGECRIER_TEST_MAIN_PREPARED(TestClass, prepare)                                           \
+// object exists.
+#define PAGECRIER_TEST_MAIN(TestClass)                                                             \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         Scratch();                                                                                 \
-        prepare;                                                                                   \
         QApplication app(argc, argv);                                                              \
         QApplication::setApplicationName(QStringLiteral("Pagecrier"));                             \
         TestClass tc;                                                                              \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \
     }
-#define PAGECRIER_TEST_MAIN(TestClass) PAGECRIER_TEST_MAIN_PREPARED(TestClass, (void)0)
-// For tests that show the browser pane: its sandbox cannot run as root.
-#define PAGECRIER_GUI_TEST_MAIN(TestClass)                                                         \
-    PAGECRIER_TEST_MAIN_PREPARED(TestClass, PrepareWebEngine())
