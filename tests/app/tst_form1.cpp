@@ -146,10 +146,13 @@ private slots:
         designed_ = form_->size();
         // Before the window shows, the pane only remembers where to go.
         QVERIFY(!pane()->engineStarted());
+        const QByteArray gl = qgetenv("QT_XCB_GL_INTEGRATION");
         form_->show();
-        // The page takes the focus in the pane once the engine shows it.
+        // The page takes the focus in the pane once the engine shows it. The
+        // environment is as it was, for the programs started later.
         QTRY_VERIFY(pane()->engineStarted() && view()->url() == QUrl(u"about:blank"_s) &&
                     view()->focusProxy());
+        QCOMPARE(qgetenv("QT_XCB_GL_INTEGRATION"), gl);
         // Nothing stored: completion is on, for the address field alone.
         QVERIFY(control<QLineEdit>(u"url"_s)->completer());
         QVERIFY(!control<QLineEdit>(u"name1"_s)->completer() &&
@@ -218,6 +221,7 @@ private slots:
         row("menu Save, no address, Yes by default", noUrl, {"mnuFileSave"}, 0, asked + saved,
             noUrl, noUrl);
         row("blanks are an address", blanks, {"Command11"}, 0, saved, blanks, blanks);
+        row("Clear All", odd, {"Command9"}, 0, {}, none, {"", "", ""});
         // Too large for the store together: reported, and nothing of it stored.
         const QStringList huge(3, QString(SettingsStore::kMaxFileSize / 3 + 1, 'x'));
         row("too large", huge, {"Command11"}, 0, {SettingsStore::DefaultPath()}, none, huge);
@@ -299,6 +303,7 @@ private slots:
         // (After a hang-up the network layer may try once more.)
         QTRY_COMPARE(server_.requests().value(0),
                      sent + stored({keys::kIndexNowKey})[0] + " HTTP/1.1");
+        QVERIFY(server_.lastHead.contains("\r\nUser-Agent: Pagecrier\r\n"));
         QFETCH(QString, title);
         if (tag == "no answer") // while it waits, the pane says so
             QTRY_COMPARE(view()->title(), u"IndexNow: sending"_s);
@@ -408,7 +413,11 @@ private slots:
         QCOMPARE(open(u"mnuToolsOPtions"_s), static_cast<QWidget *>(dialog));
         dialog->Command3->click();
         QCOMPARE(fields(), QStringList({"", "", ""})); // nothing changes in this run
-        Form1 next;                                    // the next run
+        const QFont desktop = QApplication::font();    // the next run, on a bold desktop font
+        QApplication::setFont(QFont(desktop.family(), desktop.pointSize(), QFont::Bold));
+        auto restore = qScopeGuard([desktop] { QApplication::setFont(desktop); });
+        Form1 next;
+        QCOMPARE(next.findChild<QTabBar *>()->font().weight(), QFont::Normal); // as designed
         QCOMPARE(fields(&next), QStringList({"http://fav/", "", ""}));
         QVERIFY(!control<QLineEdit>(u"url"_s, &next)->completer());
     }
@@ -495,9 +504,9 @@ private slots:
         for (const char *opening : {"mnuToolsOPtions", "mnuHelpAbout", "mnuToolsIndexNowKey"})
             QTest::newRow(opening) << QString::fromLatin1(opening) << 1.0;
     }
-    // No control overlaps another, sticks out of its container or cuts its
-    // caption; every control that can take the focus has a name, and Tab
-    // reaches every control.
+    // Every window has a title; no control overlaps another, sticks out of
+    // its container or cuts its caption; every control that can take the
+    // focus has a name, and Tab reaches every control.
     void windows()
     {
         QFETCH(QString, which);
@@ -508,6 +517,8 @@ private slots:
             QTRY_COMPARE(form_->size(), designed_ * grow);
         }
         QStringList faults;
+        if (window->windowTitle().isEmpty())
+            faults << Describe(window) + " has no title";
         const QList<QWidget *> widgets = window->findChildren<QWidget *>();
         for (QWidget *w : widgets + QList{window}) {
             const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
@@ -549,20 +560,25 @@ private slots:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
         if (window != form_)
             return;
-        // The fields end where the buttons below them do, both pages stand in
-        // one place, the page fills the pane; the tabs are as wide as their
-        // captions; the picture is spoken; Tab goes from the fields to the tabs.
+        // The fields end where the buttons below them do (the text above them
+        // within a pixel), both pages stand in one place, the page fills the
+        // pane; the tabs are as wide as their captions; the picture is spoken;
+        // Return in a field changes nothing; Tab goes from the fields to the tabs.
         for (const QString &field : {u"url"_s, u"name1"_s, u"mail"_s})
             QCOMPARE(control(field)->geometry().right(),
                      control(u"Command9"_s)->geometry().right());
+        QVERIFY(qAbs(control(u"Label7"_s)->geometry().right() -
+                     control(u"url"_s)->geometry().right()) <= 1);
         QCOMPARE(control(u"Frame1"_s)->geometry(), control(u"Frame2"_s)->geometry());
         QCOMPARE(view()->geometry(), pane()->rect());
         QVERIFY(tabs->tabRect(1).right() < form_->width() / 2);
         QVERIFY(!control(u"Image1"_s)->accessibleName().isEmpty());
         showTab(0);
         control(u"mail"_s)->setFocus();
+        QTest::keyClick(control(u"mail"_s), Qt::Key_Return); // nothing
         QTest::keyClick(control(u"mail"_s), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), tabs);
+        QCOMPARE(tabs->currentIndex(), 0);
     }
 
     void tinyWindow_thenRestored_comesBack()

@@ -6,8 +6,9 @@
 #include <QTcpSocket>
 
 // A small web server on 127.0.0.1 for tests: records the request line of
-// every request it gets ("GET /path HTTP/1.1", favicons left out) and answers
-// with the page set for the path, or with one titled "Answer <n>".
+// every request it gets ("GET /path HTTP/1.1", favicons left out) and the
+// last whole head, and answers with the page set for the path, or with one
+// titled "Answer <n>".
 class LocalServer
 {
 public:
@@ -25,6 +26,7 @@ public:
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
     QString url(const QString &path) const { return QStringLiteral("http://") + host() + path; }
     QStringList requests() const { return requests_; }
+    QByteArray lastHead;
     void clear() { requests_.clear(); }
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
     // Answer path with this status line text ("403 Forbidden"); an empty one:
@@ -36,7 +38,7 @@ private:
     {
         if (!socket->peek(1 << 16).contains("\r\n\r\n")) // the whole head first
             return;
-        const QByteArray request = socket->readAll();
+        const QByteArray request = lastHead = socket->readAll();
         const QString line = QString::fromLatin1(request.left(request.indexOf("\r\n")));
         const QString path = line.section(' ', 1, 1).section('?', 0, 0);
         if (path != QLatin1String("/favicon.ico"))
