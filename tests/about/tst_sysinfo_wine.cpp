@@ -38,7 +38,7 @@ private slots:
         process.start(QStandardPaths::findExecutable(QStringLiteral("wineserver")), {"-k"});
         process.waitForFinished();
         QCOMPARE(got, "1 " + QString::number(tool.size()) + ' ' + tool +
-                          "\nSystem Information Is Unavailable At This Time\n");
+                          "\nSystem Information Is Unavailable At This Time\n0\n");
     }
 };
 

@@ -1,6 +1,7 @@
 // Runs the system information launcher against the Windows registry, for the
 // test that drives it under Wine: prints what GetKeyValue reads ("<result>
-// <length> <text>"), then each message StartSysInfo shows.
+// <length> <text>"), then each message StartSysInfo shows, then whether an
+// empty path counts as started.
 
 #include "sysinfo_launcher.h"
 #include "sysinfo_platform.h"
@@ -17,4 +18,5 @@ int main()
     StartSysInfo(NativeRegistry(), NativePlatform([](const std::string &text) {
                      std::printf("%s\n", text.c_str());
                  }));
+    std::printf("%d\n", NativePlatform(nullptr).startProgram(""));
 }
