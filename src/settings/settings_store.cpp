@@ -150,7 +150,9 @@ void SettingsStore::WriteSettings(const QString &appName, const QString &section
         if (const auto *fileError = dynamic_cast<const FileError *>(&error))
             throw SettingsError(fileError->message());
         if (dynamic_cast<const std::bad_alloc *>(&error))
-            throw SettingsError(noMemory(path_, 0));
+            throw SettingsError(QStringLiteral("The settings file %1 cannot be written: there "
+                                               "is not enough memory. It is left as it was.")
+                                    .arg(path_));
         throw;
     }
     if (!notice.isEmpty())
