@@ -11,6 +11,7 @@
 #include "test_support.h"
 
 #include <csignal>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -201,6 +202,18 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
         QVERIFY2(message.contains(file_), qPrintable(message));
         QCOMPARE(readBytes(file_), before);
+        // So does a machine out of memory: told, nothing written.
+        const QString huge(50000000, u'x'); // more than the heap keeps free
+        QFile statm(u"/proc/self/statm"_s); // in use now, in pages
+        QVERIFY(statm.open(QIODevice::ReadOnly));
+        limit.rlim_cur = statm.readAll().split(' ')[0].toULong() * ::sysconf(_SC_PAGESIZE);
+        limit.rlim_cur += 16 << 20;
+        getrlimit(RLIMIT_AS, &saved);
+        setrlimit(RLIMIT_AS, &limit);
+        const QString oom = failure([&huge] { write(kUrl, huge); });
+        setrlimit(RLIMIT_AS, &saved);
+        QVERIFY2(oom.contains(file_) && oom.contains(u"cannot be written"_s), qPrintable(oom));
+        QCOMPARE(readBytes(file_), before);
         QCOMPARE(files(), QStringList({"pagecrier.ini", "pagecrier.ini.lock"}));
         // For the user's eyes only: it may hold a mail address.
         QCOMPARE(QFileInfo(file_).permissions() & (QFile::ReadOther | QFile::ReadGroup),
@@ -332,6 +345,16 @@ private slots:
             addresses.Load();
             QCOMPARE(url + addresses.entries().join(','), over ? QString() : u"xy"_s);
         }
+        // Nor is one that reads longer than its size says (as /proc's files
+        // do) and passes the bound as it is read.
+        const size_t page = ::sysconf(_SC_PAGESIZE), pages = 30000;
+        auto *area = static_cast<char *>(
+            ::mmap(nullptr, pages * page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        for (size_t i = 0; i < pages; i += 2) // each a line of /proc/self/maps
+            ::mprotect(area + i * page, page, PROT_READ);
+        QVERIFY(QFile::remove(file_) && QFile::link(u"/proc/self/maps"_s, file_));
+        QVERIFY(failure([] { read(kUrl); }).contains(file_));
+        ::munmap(area, pages * page);
     }
 
     void damagedFile_readableUsed_copyKept_userTold()
