@@ -495,6 +495,23 @@ private slots:
         }
     }
 
+    // The program itself, which loads the web engine once its window shows
+    // (this test links the engine from the start, which sets it up another
+    // way), loads it and keeps running.
+    void program_loadsTheEngineAndRuns()
+    {
+        QProcess program;
+        program.start(QStringLiteral(PAGECRIER_PROGRAM), QStringList());
+        QVERIFY(program.waitForStarted());
+        QFile maps(u"/proc/%1/maps"_s.arg(program.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        QTRY_VERIFY_WITH_TIMEOUT(maps.seek(0) && maps.readAll().contains("libQt6WebEngineCore"),
+                                 30000);
+        QVERIFY(!program.waitForFinished(3000));
+        program.kill();
+        program.waitForFinished();
+    }
+
     void windows_data()
     {
         QTest::addColumn<QString>("which");
