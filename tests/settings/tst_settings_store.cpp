@@ -333,12 +333,9 @@ private slots:
     void bound_readUpToTheByte()
     {
         for (int over : {0, 1}) {
-            writeBytes(
-                file_,
-                QByteArray("[Pagecrier/favs]\nurl=x\n").leftJustified((1 << 20) + over, ' '));
-            writeBytes(list(),
-                       QByteArray("{\"format\":\"pagecrier-addresses\",\"addresses\":[\"y\"]}")
-                           .leftJustified((4 << 20) + over, ' '));
+            writeBytes(file_, "[Pagecrier/favs]\nurl=x\n"_ba.leftJustified((1 << 20) + over, ' '));
+            writeBytes(list(), "{\"format\":\"pagecrier-addresses\",\"addresses\":[\"y\"]}"_ba
+                                   .leftJustified((4 << 20) + over, ' '));
             QString url;
             failure([&url] { url = read(kUrl); });
             AddressList addresses(list());
@@ -393,23 +390,21 @@ private slots:
         // However the test ends, the saver is killed; in the saver, a save
         // that throws ends the process.
         auto reap = qScopeGuard([saver] { saver ? void(::kill(saver, SIGKILL)) : ::_exit(1); });
-        for (int i = 0; saver == 0; ++i) {
+        for (int i = 0; saver == 0; ++i) { // each set one number, in every field
             const QString n = QString::number(i);
-            SettingsStore(file_).WriteSettings(
-                kApp, kSaveSection,
-                {{kUrl, "http://" + n}, {kName, "name " + n}, {kMail, n + "@x"}});
+            SettingsStore(file_).WriteSettings(kApp, kSaveSection,
+                                               {{kUrl, n}, {kName, n}, {kMail, n}});
         }
         QSet<QString> seen; // the numbers of the sets read, each read whole
         const auto readWhole = [&] {
             const QStringList got = SettingsStore().ReadSettings(
-                kApp, kSection, {{kUrl, "http://-1"}, {kName, "name -1"}, {kMail, "-1@x"}});
-            const QString n = got[0].mid(7);
-            seen.insert(n);
-            return got == QStringList{"http://" + n, "name " + n, n + "@x"};
+                kApp, kSection, {{kUrl, "-"}, {kName, "-"}, {kMail, "-"}});
+            seen.insert(got[0]);
+            return got.count(got[0]) == 3;
         };
         for (QDeadlineTimer deadline(20000); seen.size() < 50 && !deadline.hasExpired();)
             QVERIFY(readWhole());
-        QCOMPARE(seen.size(), 50);
+        QCOMPARE(seen.size(), 50); // at least 49 of them the saver's
         reap.dismiss();
         QVERIFY(::kill(saver, SIGKILL) == 0 && ::waitpid(saver, nullptr, 0) == saver);
         QVERIFY(readWhole());
