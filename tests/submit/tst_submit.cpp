@@ -109,12 +109,12 @@ private slots:
         QCOMPARE(indexnow::KeyFileAddress(page, u"KEY"_s), keyFile);
     }
 
-    void forbidden_namesTheKeyFileAndItsContent()
+    void forbidden_namesTheKeyFileItsContentAndTheStatus()
     {
         const QString page = indexnow::AnswerPage({403, u"Forbidden"_s, false, {}},
                                                   u"https://a.example/"_s, u"k3y-0123"_s);
         QVERIFY(page.contains(u"<code>k3y-0123.txt</code>"_s) &&
-                page.contains(u"<code>k3y-0123</code>"_s));
+                page.contains(u"<code>k3y-0123</code>"_s) && page.contains(u"403 Forbidden"_s));
     }
 };
 
