@@ -188,16 +188,20 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder()));
         write(kUrl, u"old"_s);
         const QByteArray before = readBytes(file_);
-        // A file size limit makes the write fail part way, as a full disk would.
+        // A file size limit makes the write fail part way, as a full disk
+        // would: in the new file, or in the copy of a damaged one kept aside.
         std::signal(SIGXFSZ, SIG_IGN);
         struct rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
         struct rlimit limit = {4096, saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const QString message = failure([] { write(kUrl, QString(20000, u'x')); });
-        setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY2(message.contains(file_), qPrintable(message));
-        QCOMPARE(readBytes(file_), before);
+        for (const QByteArray &file : {before + QByteArray(5000, '?'), before}) {
+            writeBytes(file_, file);
+            setrlimit(RLIMIT_FSIZE, &limit);
+            const QString message = failure([] { write(kUrl, QString(20000, u'x')); });
+            setrlimit(RLIMIT_FSIZE, &saved);
+            QVERIFY2(message.contains(file_), qPrintable(message));
+            QCOMPARE(readBytes(file_), file);
+        }
         // So does a machine out of memory: told, nothing written.
         const QString huge(50000000, u'x'); // more than the heap keeps free
         QFile statm(u"/proc/self/statm"_s); // in use now, in pages

@@ -1,17 +1,21 @@
 #include "fit_text.h"
+#include "msgbox.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
-// Captions that do not fit their boxes are set smaller, all alike, and no
-// smaller than they must, nor below six points.
-class TestFitText : public QObject
+// What every window shares: captions fitted to their boxes and the message
+// box.
+class TestCommon : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // Captions that do not fit their boxes are set smaller, all alike, and no
+    // smaller than they must, nor below six points.
     void captions_shrinkTogetherOnlyAsFarAsNeeded()
     {
         QWidget window;
@@ -32,7 +36,24 @@ private slots:
         FitTextToBoxes({&label});
         QCOMPARE(label.font().pointSizeF(), 6.0);
     }
+
+    // A question in a real box, titled with the program's name: Return
+    // answers Yes, Esc answers No.
+    void messageBox_returnIsYes_escIsNo()
+    {
+        for (const auto &[key, answer] :
+             {std::pair{Qt::Key_Return, msgbox::IDYES}, {Qt::Key_Escape, msgbox::IDNO}}) {
+            QString shown;
+            QTimer::singleShot(0, [&shown, key = key] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                shown = box->windowTitle() + ": " + box->text();
+                QTest::keyClick(box, key);
+            });
+            QCOMPARE(msgbox::Show(QStringLiteral("Go on?"), msgbox::MB_YESNO), int(answer));
+            QCOMPARE(shown, QStringLiteral("Pagecrier: Go on?"));
+        }
+    }
 };
 
-QTEST_MAIN(TestFitText)
-#include "tst_fit_text.moc"
+QTEST_MAIN(TestCommon)
+#include "tst_common.moc"
