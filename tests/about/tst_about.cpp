@@ -185,16 +185,11 @@ private slots:
         QVERIFY(started.isEmpty() || RanDetached(started));
     }
 
-    void versionLine_leadingDigitsOfThreeParts()
-    {
-        QCOMPARE(AboutVersionLine(u"1.00"_s), u"Version 1.0.0"_s);
-        QCOMPARE(AboutVersionLine(u"02.010.007-beta.0"_s), u"Version 2.10.7"_s);
-        QCOMPARE(AboutVersionLine(QString()), u"Version 1.0.0"_s); // unset: the build's
-    }
-
+    // The version shown is the leading digits of three parts; unset, the build's.
     void box_texts_keys_startsTheFirstToolOnPath_loadsAfreshOnlyOnceClosed()
     {
-        QCoreApplication::setApplicationVersion(u"2.10.7"_s);
+        QCOMPARE(AboutVersionLine(QString()), u"Version 1.0.0"_s);
+        QCoreApplication::setApplicationVersion(u"02.010.007-beta.0"_s);
         QPointer<frmAbout> box = frmAbout::Open();
         QVERIFY(QTest::qWaitForWindowActive(box));
         QCOMPARE(box->windowTitle() + ' ' + box->lblTitle->text() + ' ' + box->lblVersion->text(),
@@ -203,7 +198,7 @@ private slots:
         const QImage shot = box->grab().toImage(); // the etched rule is painted
         for (QFrame *line : box->Line1)
             QCOMPARE(shot.pixelColor(line->geometry().center()), line->palette().window().color());
-        QCoreApplication::setApplicationVersion(u"3.4.5"_s);
+        QCoreApplication::setApplicationVersion(u"3.04"_s);
         QCOMPARE(frmAbout::Open(), box.data()); // brought forward, not loaded again
         QCOMPARE(box->lblVersion->text(), u"Version 2.10.7"_s);
         QTest::keyClick(box->windowHandle(), Qt::Key_S, Qt::AltModifier);
@@ -225,7 +220,7 @@ private slots:
         QVERIFY(RanDetached(d + "/a/kinfocenter"));
         QTest::keyClick(box->windowHandle(), Qt::Key_Escape); // presses OK
         QTRY_VERIFY(box.isNull());
-        QCOMPARE(frmAbout::Open()->lblVersion->text(), u"Version 3.4.5"_s);
+        QCOMPARE(frmAbout::Open()->lblVersion->text(), u"Version 3.4.0"_s);
     }
 };
 

@@ -16,6 +16,7 @@ public:
     {
         if (!server_.listen(QHostAddress::LocalHost))
             qFatal("cannot listen on 127.0.0.1");
+        setPage(QStringLiteral("/favicon.ico"), {}); // none: "404 Not Found"
         QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
             while (QTcpSocket *socket = server_.nextPendingConnection())
                 QObject::connect(socket, &QTcpSocket::readyRead, socket,
@@ -48,11 +49,9 @@ private:
             socket->disconnectFromHost();
         if (status.isEmpty() || status == "hang up")
             return;
-        const QByteArray body = path == QLatin1String("/favicon.ico") ? QByteArray()
-                                : pages_.contains(path)
-                                    ? pages_.value(path)
-                                    : "<!doctype html><title>Answer " +
-                                          QByteArray::number(requests_.size()) + "</title>";
+        const QByteArray body =
+            pages_.value(path, "<!doctype html><title>Answer " +
+                                   QByteArray::number(requests_.size()) + "</title>");
         socket->write("HTTP/1.1 " + (body.isEmpty() ? QByteArray("404 Not Found") : status) +
                       "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
                       QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);

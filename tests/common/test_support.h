@@ -42,8 +42,6 @@ inline QStringList ShownTexts()
     {                                                                                              \
         Scratch();                                                                                 \
         QApplication app(argc, argv);                                                              \
-        QApplication::setApplicationName(QStringLiteral("Pagecrier"));                             \
         TestClass tc;                                                                              \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \
     }

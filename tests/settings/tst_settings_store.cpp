@@ -133,16 +133,13 @@ private slots:
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QString>("section");
         QTest::addColumn<QByteArray>("after"); // once k=v is set in section of P
-        const auto row = [](const char *name, const char *before, const char *section,
-                            const char *after) {
-            QTest::newRow(name) << QByteArray(before) << QString::fromLatin1(section)
-                                << QByteArray(after);
-        };
-        row("after the section's last entry", "[P/s]\na=1\n\n[P/t]\nk=0\n[Q/s]\nk=0\n", "s",
-            "[P/s]\na=1\nk=v\n\n[P/t]\nk=0\n[Q/s]\nk=0\n");
-        row("replacing, comments kept", "; note\n[P/s]\n  K =0\n# end\n", "S",
-            "; note\n[P/s]\nk=v\n# end\n");
-        row("a new section", "[P/s]\na=1", "t", "[P/s]\na=1\n\n[P/t]\nk=v\n");
+        QTest::newRow("after the section's last entry")
+            << "[P/s]\na=1\n\n[P/t]\nk=0\n[Q/s]\nk=0\n"_ba << u"s"_s
+            << "[P/s]\na=1\nk=v\n\n[P/t]\nk=0\n[Q/s]\nk=0\n"_ba;
+        QTest::newRow("replacing, comments kept")
+            << "; note\n[P/s]\n  K =0\n# end\n"_ba << u"S"_s << "; note\n[P/s]\nk=v\n# end\n"_ba;
+        QTest::newRow("a new section")
+            << "[P/s]\na=1"_ba << u"t"_s << "[P/s]\na=1\n\n[P/t]\nk=v\n"_ba;
     }
 
     void set()
