@@ -201,10 +201,8 @@ private slots:
         }
         // So does a machine out of memory: told, nothing written.
         const QString huge(50000000, u'x'); // more than the heap keeps free
-        QFile statm(u"/proc/self/statm"_s); // in use now, in pages
-        QVERIFY(statm.open(QIODevice::ReadOnly));
-        limit.rlim_cur = statm.readAll().split(' ')[0].toULong() * ::sysconf(_SC_PAGESIZE);
-        limit.rlim_cur += 16 << 20;
+        const ulong pages = readBytes(u"/proc/self/statm"_s).split(' ')[0].toULong(); // in use now
+        limit.rlim_cur = pages * ::sysconf(_SC_PAGESIZE) + (16 << 20);
         getrlimit(RLIMIT_AS, &saved);
         setrlimit(RLIMIT_AS, &limit);
         const QString oom = failure([&huge] { write(kUrl, huge); });
@@ -359,6 +357,7 @@ private slots:
             "no equals sign\nbad=\\q escape\n\xff\xfe binary=junk\x80\nname1=Ann\n[broken heading\n"
             "lost=under the broken heading\n[Pagecrier/FAVS]\nmail=a@b.c\n[\xff/favs]\nlost=x");
         writeBytes(file_, damaged);
+        QVERIFY(::chmod(QFile::encodeName(file_).constData(), 0640) == 0); // as the user set it
         // One line ends in a raw return, the others not: the return is content.
         const QStringList kept = {u"http://kept/ \r"_s, u"Ann"_s, u"a@b.c"_s};
         const auto stored = [] { return QStringList{read(kUrl), read(kName), read(kMail)}; };
@@ -375,6 +374,7 @@ private slots:
         QCOMPARE(stored(), kept);
         write(kAuto, u"0"_s); // mended: no second copy, nothing told
         QCOMPARE(files(u"*.damaged-*"_s).size(), 1);
+        QVERIFY(QFile::permissions(file_) & QFile::ReadGroup); // the mode the user set is kept
     }
 
     // Another copy saves favorites again and again and is then killed: every
