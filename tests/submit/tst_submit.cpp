@@ -1,13 +1,11 @@
 #include "engines.h"
-#include "indexnow.h"
 
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 // What is sent: every engine's request address built from the three site
-// fields, field texts as they go out, and IndexNow's key rules, the page addresses
-// it takes and what a 403 tells the user. (The request line is checked where
+// fields, and field texts as they go out. (The request line is checked where
 // it is sent, in the window's test.)
 class TestSubmit : public QObject
 {
@@ -67,47 +65,6 @@ private slots:
                                 HostTable::AllAt("h")),
                  "http://h/cgi-bin/urlsubmit.pl?page=" + encoded + "&email=" + encoded +
                      "&contact=" + encoded);
-    }
-
-    void keyRules_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("valid");
-        for (const QString &key : {u"AZaz09--"_s, QString(128, 'a')})
-            QTest::addRow("%d: %s", int(key.size()), qPrintable(key.left(9))) << key << true;
-        for (const QString &key :
-             {u"abcdefg"_s, QString(129, 'a'), u"abcd_efgh"_s, u"abcd\u00e9fgh"_s})
-            QTest::addRow("%d: %s", int(key.size()), qPrintable(key.left(9))) << key << false;
-    }
-    void keyRules()
-    {
-        QFETCH(QString, key);
-        QTEST(indexnow::IsValidKey(key), "valid");
-    }
-
-    void pageAddresses_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("keyFile"); // empty: refused
-        QTest::newRow("no host") << u"http:///page.html"_s << QString();
-        QTest::newRow("ftp") << u"ftp://example.com/page"_s << QString();
-        QTest::newRow("https") << u"https://e.com/a/b.html?q#f"_s << u"https://e.com/KEY.txt"_s;
-        QTest::newRow("port, caps") << u"HTTP://E.com:8080/a b"_s << u"http://e.com:8080/KEY.txt"_s;
-    }
-    void pageAddresses()
-    {
-        QFETCH(QString, page);
-        QFETCH(QString, keyFile);
-        QCOMPARE(indexnow::RefusalFor(page).isEmpty(), !keyFile.isEmpty());
-        QCOMPARE(indexnow::KeyFileAddress(page, u"KEY"_s), keyFile);
-    }
-
-    void forbidden_namesTheKeyFileItsContentAndTheStatus()
-    {
-        const QString page = indexnow::AnswerPage({403, u"Forbidden"_s, false, {}},
-                                                  u"https://a.example/"_s, u"k3y-0123"_s);
-        QVERIFY(page.contains(u"<code>k3y-0123.txt</code>"_s) &&
-                page.contains(u"<code>k3y-0123</code>"_s) && page.contains(u"403 Forbidden"_s));
     }
 };
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "http.h"
 #include "http_reply.h"
 
 #include <QString>
+
+#include <functional>
 
 // IndexNow: one request tells the participating search engines that a page
 // is new or changed. The site proves that the submitter may do so with a key
@@ -10,7 +13,7 @@
 // main window's command and the key dialog pass their texts in.
 namespace indexnow {
 
-// The endpoint is configuration: see HostTable::indexNowEndpoint().
+// The endpoint is configuration: see endpoints.h.
 
 // How long the program waits for an answer.
 constexpr int kTimeoutMs = 10000;
@@ -43,5 +46,20 @@ QString AnswerPage(const HttpReply &reply, const QString &page, const QString &k
 
 // The page shown while the request is on its way.
 QString SendingPage(const QString &page);
+
+// What an answer means, in a few words, as the pages' titles, the record
+// and the command line say it: "received", "received, key check pending",
+// "bad request", "key not valid", "address not on the key's host", "too many
+// requests", "unexpected answer 500", "no answer", "certificate not
+// verified", ...
+QString Meaning(const HttpReply &reply, int timeoutMs = kTimeoutMs);
+
+// What to do about an answer, in plain text (the advice AnswerPage gives).
+QString Advice(const HttpReply &reply, const QString &keyFileAddress, const QString &key);
+
+// Submits page alone (one GET to endpoint), adds the answer to the record
+// and calls done with it. Returns the request's id (Http::cancel).
+quint64 SubmitAddress(Http &http, const QString &endpoint, const QString &page, const QString &key,
+                      std::function<void(const HttpReply &)> done, int timeoutMs = kTimeoutMs);
 
 } // namespace indexnow
