@@ -424,7 +424,7 @@ private slots:
         QVERIFY(!control<QLineEdit>(u"url"_s, &next)->completer());
     }
 
-    void pane_confinesThePage()
+    void pane_confinesThePage_reachesScreenReaders()
     {
         showTab(1);
         QWebEnginePage *page = view()->page();
@@ -459,6 +459,19 @@ private slots:
         page->runJavaScript(
             u"Notification.requestPermission().then(p => document.title = 'notify:' + p)"_s);
         QTRY_COMPARE(view()->title(), u"notify:denied"_s);
+
+        // With a screen reader listening, a page reaches it: its heading is
+        // in the accessibility tree under the pane.
+        QAccessible::setActive(true);
+        auto off = qScopeGuard([] { QAccessible::setActive(false); });
+        pane()->ShowPage(u"<h1>Heard</h1>"_s);
+        const std::function<bool(QAccessibleInterface *)> heard = [&heard](auto *a) {
+            for (int i = 0; i < a->childCount(); ++i)
+                if (QAccessibleInterface *c = a->child(i); c && heard(c))
+                    return true;
+            return a->role() == QAccessible::Heading && a->text(QAccessible::Name) == u"Heard"_s;
+        };
+        QTRY_VERIFY(heard(QAccessible::queryAccessibleInterface(pane())));
     }
 
     // An engine button pressed as soon as the main window shows still sends
