@@ -379,13 +379,19 @@ private slots:
         row("Cancel keeps what Apply wrote", {}, {U, C}, {"Check1", "Alt+A", "Check2", "Command2"},
             {"1", "1"}, false);
         row("Enter and Esc press nothing", {}, {U, C}, {"Check1", "Return", "Escape"}, none, true);
+        row("a file not read shows the defaults", {"huge"}, {U, C}, {"Alt+O"}, {"0", "1"}, false);
     }
     void options()
     {
         QFETCH(QStringList, before);
         QFETCH(QStringList, presses);
         QFETCH(bool, open);
-        if (!before.isEmpty())
+        QFile file(SettingsStore::DefaultPath());
+        if (before.size() == 1) // over the size bound: not read, and kept aside at OK
+            QVERIFY(QDir().mkpath(Scratch().filePath(u"config/pagecrier"_s)) &&
+                    file.open(QIODevice::WriteOnly) &&
+                    file.resize(SettingsStore::kMaxFileSize + 1));
+        else if (!before.isEmpty())
             store(keys::kStartup, before[0]), store(keys::kAuto, before[1]);
         QPointer<Form2> dialog = qobject_cast<Form2 *>(this->open(u"mnuToolsOPtions"_s));
         QTEST(QList({dialog->Check1->checkState(), dialog->Check2->checkState()}), "shown");
@@ -404,6 +410,8 @@ private slots:
             }
         }
         QTEST(stored({keys::kStartup, keys::kAuto}), "after");
+        if (before.size() == 1) // told twice: not read, then kept aside
+            QVERIFY(ShownTexts().join(' ').contains(u"The boxes show the defaults"_s));
         QTRY_COMPARE(dialog.isNull(), !open); // closing unloads it
         QVERIFY(!open || dialog->isVisible());
     }
