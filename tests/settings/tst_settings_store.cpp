@@ -224,7 +224,19 @@ private slots:
             auto remove = qScopeGuard([top] { QDir(top).removeRecursively(); });
             qputenv("XDG_CONFIG_HOME", QFile::encodeName(top));
             QCOMPARE(failure([] { write(kUrl, u"x"_s); }), u"no SettingsError"_s);
-            QCOMPARE(read(kUrl), u"x"_s);
+            // Then the folders are given to a user; a write of theirs
+            // replaces the file and lock that root (a run with sudo) left.
+            for (const QString &folder : {top, top + u"/pagecrier"_s})
+                QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+            QVERIFY(::chmod(QFile::encodeName(SettingsStore().path()).constData(), 0644) == 0);
+            const pid_t user = ::fork();
+            if (user == 0)
+                ::_exit(::setgid(65534) || ::setuid(65534) ||
+                        failure([] { write(kName, u"Ann"_s); }) != u"no SettingsError"_s);
+            int status = -1;
+            QVERIFY(::waitpid(user, &status, 0) == user && status == 0);
+            QCOMPARE(read(kUrl) + read(kName), u"xAnn"_s);
+            QCOMPARE(QFileInfo(SettingsStore().path()).ownerId(), 65534u);
         }
     }
 
