@@ -448,6 +448,7 @@ private slots:
               S::AllowWindowActivationFromJavaScript, S::WebGLEnabled, S::PdfViewerEnabled})
             QVERIFY2(!page->settings()->testAttribute(off), qPrintable(QString::number(off)));
         QVERIFY(!control<QProgressBar>(u"WebBrowser1Progress"_s)->isTextVisible()); // a plain line
+        QCOMPARE(view()->contextMenuPolicy(), Qt::NoContextMenu); // no Save, View source, ...
 
         // A new window loads in the pane itself; local addresses are refused,
         // and of data: ones only the program's own page (the IndexNow tests
