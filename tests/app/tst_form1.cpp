@@ -491,8 +491,9 @@ private slots:
     // its request; a modeless window asked for again comes to the front; the
     // program starts its engine; and runs that load a page leave nothing of
     // the pane in the home folder. All are seen from outside, in runs with a
-    // scratch HOME on an X server of their own (where OpenGL could be set up,
-    // and windows have a stacking order and the keyboard's focus).
+    // scratch HOME on an X server and a session bus of their own (where OpenGL
+    // could be set up, and windows have a stacking order and the keyboard's
+    // focus).
     void runsOnX_pressAtShow_bringForward_engineStart_cleanHome()
     {
         QTemporaryDir home;
@@ -504,6 +505,12 @@ private slots:
         QTRY_VERIFY(xvfb.canReadLine());
         env.insert(u"DISPLAY"_s, ':' + xvfb.readLine().trimmed());
         env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        // A session bus of its own too: with none, libdbus starts one itself
+        // where dbus-x11 is installed, which leaves HOME/.dbus behind.
+        QProcess bus;
+        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        QTRY_VERIFY(bus.canReadLine());
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.readLine().trimmed());
         QProcess run;
         run.setProcessEnvironment(env);
         run.start(QCoreApplication::applicationFilePath());
@@ -524,8 +531,8 @@ private slots:
         QVERIFY(!run.waitForFinished(3000) && loaded() && !mapped.contains("/dri/"));
         run.kill();
         run.waitForFinished();
-        xvfb.terminate();
-        xvfb.waitForFinished();
+        for (QProcess *server : {&xvfb, &bus})
+            server->terminate(), server->waitForFinished();
 
         const QRegularExpression allowed(u"^\\.(config|local(/share)?)$|"
                                          "^\\.(config|local/share)/pagecrier(/.*)?$"_s);
