@@ -36,8 +36,11 @@ tmp=$(mktemp -d)
 xvfb=
 bus=
 cleanup() {
-    [[ -n "$bus" ]] && kill "$bus" 2>/dev/null && wait "$bus" 2>/dev/null
-    [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    # A killed server's exit status, whatever it is, must not end the
+    # clean-up early under set -e.
+    for server in $bus $xvfb; do
+        kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true
+    done
     rm -rf "$tmp"
 }
 trap cleanup EXIT
