@@ -3,7 +3,8 @@
 #   bench/startup.sh              on an X server (xcb), what a user sees
 #   bench/startup.sh --offscreen  on Qt's offscreen platform
 # On X it uses $DISPLAY, or, when that is unset, starts its own Xvfb on a free
-# display (installing it first if need be) and stops it at the end. Builds what it needs, then prints:
+# display, with a D-Bus session bus of its own (installing them first if need
+# be), and stops both at the end. Builds what it needs, then prints:
 #  - cold start to the first paint: the time from launching a program to the
 #    end of its first window's first paint, for an empty bare Qt window, the
 #    same window showing one line of text, and the pagecrier executable,
@@ -33,21 +34,33 @@ runs=${RUNS:-15}
 ((runs >= 15)) || runs=15
 tmp=$(mktemp -d)
 xvfb=
+bus=
 cleanup() {
-    [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    # A killed server's exit status, whatever it is, must not end the
+    # clean-up early under set -e.
+    for server in $bus $xvfb; do
+        kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true
+    done
     rm -rf "$tmp"
 }
 trap cleanup EXIT
 
 export QT_QPA_PLATFORM=$platform
 if [[ $platform == xcb && -z "${DISPLAY:-}" ]]; then
-    command -v Xvfb >/dev/null || "$(dirname "$0")/../scripts/deps.sh" --bench
+    command -v Xvfb dbus-daemon >/dev/null || "$(dirname "$0")/../scripts/deps.sh" --bench
     # Xvfb picks a free display and writes its number to the pipe.
     mkfifo "$tmp/display"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
     xvfb=$!
     read -r -t 10 number <"$tmp/display"
     export DISPLAY=:$number
+    # Without a session bus, libdbus starts one itself where dbus-x11 is
+    # installed: it stays running after the script and writes ~/.dbus.
+    mkfifo "$tmp/bus"
+    dbus-daemon --session --nofork --print-address=3 3>"$tmp/bus" 2>/dev/null &
+    bus=$!
+    read -r -t 10 address <"$tmp/bus"
+    export DBUS_SESSION_BUS_ADDRESS=$address
 fi
 export QT_LOGGING_RULES="qt.webenginecontext.debug=false;*.warning=false"
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-background-networking --disable-component-update"

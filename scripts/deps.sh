@@ -21,11 +21,11 @@ for arg in "$@"; do
         mingw-w64 wine wine64
         # desktop metadata validation
         desktop-file-utils appstream
-        # the start-up test runs the program on an X server of its own
-        xvfb
+        # the start-up test runs the program on an X server and a session bus of its own
+        xvfb dbus-daemon
     ) ;;
-    # bench/startup.sh times the start on an X server of its own
-    --bench) packages+=(xvfb) ;;
+    # bench/startup.sh times the start on an X server and a session bus of its own
+    --bench) packages+=(xvfb dbus-daemon) ;;
     *) echo "usage: $0 [--test] [--bench]" >&2 && exit 2 ;;
     esac
 done

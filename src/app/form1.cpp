@@ -212,6 +212,14 @@ void Form1::buildControls()
     for (const Engine &engine : Catalogue())
         engineButtons << controls_.value(S(engine.control));
     FitTextToBoxes(engineButtons);
+    // A letter a button shares with a menu ("&Hotbot", "&Help") opens the
+    // menu, on either tab, at the first press; the button keeps its underline.
+    for (QWidget *widget : engineButtons) {
+        auto *button = static_cast<QPushButton *>(widget);
+        for (const QAction *menu : menuBar()->actions())
+            if (button->shortcut() == QKeySequence::mnemonic(menu->text()))
+                button->setShortcut(QKeySequence());
+    }
 
     // The keyboard order of the design; labels and frames keep their numbers
     // but never take the focus.

@@ -52,11 +52,6 @@ WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
 
 WebBrowser::~WebBrowser() = default;
 
-bool WebBrowser::IsAllowedUrl(const QUrl &url)
-{
-    return IsAllowedPaneUrl(url);
-}
-
 void WebBrowser::SetModuleCandidates(const QStringList &candidates)
 {
     CandidatesOverride() = candidates;

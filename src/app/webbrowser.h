@@ -44,9 +44,6 @@ public:
     QWebEngineView *view() const;
     QWidget *viewWidget() const;
 
-    // Schemes a page may navigate the pane to.
-    static bool IsAllowedUrl(const QUrl &url);
-
     // Where the web engine module is looked for, in order. Tests may name
     // other places (an empty list restores the real ones).
     static QStringList ModuleCandidates();

@@ -145,14 +145,21 @@ Form2::~Form2()
 
 void Form2::Form_Load()
 {
-    RunHandler("Form_Load", [this] {
-        const QStringList stored = SettingsStore().ReadSettings(
-            keys::kApp, keys::kSection,
-            {{keys::kStartup, keys::kStartupDefault}, {keys::kAuto, keys::kAutoDefault}});
-        Check1->setCheckState(
-            FromStateNumber(OptionCheckState(stored.at(0), keys::kStartupDefault)));
-        Check2->setCheckState(FromStateNumber(OptionCheckState(stored.at(1), keys::kAutoDefault)));
+    // When the store cannot be read, the boxes show the defaults, as on a
+    // first run, so that OK stores nothing the user did not choose; the
+    // report says so.
+    QStringList stored = {keys::kStartupDefault, keys::kAutoDefault};
+    RunHandler("Form_Load", [&stored] {
+        try {
+            stored = SettingsStore().ReadSettings(
+                keys::kApp, keys::kSection,
+                {{keys::kStartup, keys::kStartupDefault}, {keys::kAuto, keys::kAutoDefault}});
+        } catch (const SettingsError &e) {
+            throw SettingsError(e.message() + QStringLiteral(" The boxes show the defaults."));
+        }
     });
+    Check1->setCheckState(FromStateNumber(OptionCheckState(stored.at(0), keys::kStartupDefault)));
+    Check2->setCheckState(FromStateNumber(OptionCheckState(stored.at(1), keys::kAutoDefault)));
 }
 
 void Form2::Command1_Click()

@@ -263,6 +263,10 @@ Change::Change(const Kind &kind, const QString &path) : kind_(kind), path_(path)
 
     const QString lockPath = target_ + QStringLiteral(".lock");
     lockFd_ = openRetrying(native(lockPath), O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
+    // A lock file that another user left (a run with sudo, say) in a folder
+    // that lets us remove it is made anew: it holds nothing.
+    if (lockFd_ < 0 && errno == EACCES && ::unlink(native(lockPath).constData()) == 0)
+        lockFd_ = openRetrying(native(lockPath), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (lockFd_ < 0)
         failWrite(
             kind_, path_,
@@ -359,11 +363,12 @@ void Change::Replace(const QByteArray &bytes)
     int err = writeWhole(fd, bytes);
     if (err == 0 && ::fchmod(fd, keep ? contents_.mode : 0600) != 0)
         err = errno;
-    // The owner is kept where the system lets us (it does for root); a file
-    // of another owner is only ever written by root.
+    // The owner is kept where the system lets us (it does for root). A file
+    // that another user left (a run with sudo, say) in a folder that lets us
+    // replace it becomes ours.
     if (err == 0 && keep && (contents_.uid != ::geteuid() || contents_.gid != ::getegid()) &&
-        ::fchown(fd, contents_.uid, contents_.gid) != 0 && contents_.uid != ::geteuid())
-        err = errno;
+        ::fchown(fd, contents_.uid, contents_.gid) != 0) {
+    }
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     if (err == 0)

@@ -263,7 +263,7 @@ private slots:
             const char letter =
                 QString::fromLatin1(e.caption).section('&', 1)[0].toUpper().toLatin1();
             QTest::addRow("%s", e.name) << QString::fromLatin1(e.control) << '\0';
-            if (letter != 'L' && letter != 'H') // shared: Lycos, Magellan; Hotbot, Help
+            if (letter != 'L') // shared by Lycos and Magellan
                 QTest::addRow("Alt+%c", letter) << QString::fromLatin1(e.control) << letter;
         }
     }
@@ -278,6 +278,10 @@ private slots:
             QTest::keyClick(form_, letter, Qt::AltModifier);
         else
             QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+        if (letter == 'H') { // shared with Help: one press opens its menu, on this tab too
+            QTRY_VERIFY(control<QMenu>(u"mnuHelp"_s)->isVisible());
+            return (void)control<QMenu>(u"mnuHelp"_s)->close();
+        }
         const QString address =
             RequestAddress(*EngineForControl(button), site, HostTable::AllAt(server_.host()));
         QTRY_COMPARE(server_.requests(),
@@ -386,13 +390,16 @@ private slots:
         row("Cancel keeps what Apply wrote", {}, {U, C}, {"Check1", "Alt+A", "Check2", "Command2"},
             {"1", "1"}, false);
         row("Enter and Esc press nothing", {}, {U, C}, {"Check1", "Return", "Escape"}, none, true);
+        row("a file not read shows the defaults", {"huge"}, {U, C}, {"Alt+O"}, {"0", "1"}, false);
     }
     void options()
     {
         QFETCH(QStringList, before);
         QFETCH(QStringList, presses);
         QFETCH(bool, open);
-        if (!before.isEmpty())
+        if (before.size() == 1) // over the size bound: not read, and kept aside at OK
+            store(keys::kUrl, {}), QFile::resize(SettingsStore::DefaultPath(), 2 << 20);
+        else if (!before.isEmpty())
             store(keys::kStartup, before[0]), store(keys::kAuto, before[1]);
         QPointer<Form2> dialog = qobject_cast<Form2 *>(this->open(u"mnuToolsOPtions"_s));
         QTEST(QList({dialog->Check1->checkState(), dialog->Check2->checkState()}), "shown");
@@ -411,6 +418,8 @@ private slots:
             }
         }
         QTEST(stored({keys::kStartup, keys::kAuto}), "after");
+        if (before.size() == 1) // told twice: not read, then kept aside
+            QVERIFY(ShownTexts().join(' ').contains(u"The boxes show the defaults"_s));
         QTRY_COMPARE(dialog.isNull(), !open); // closing unloads it
         QVERIFY(!open || dialog->isVisible());
     }
@@ -435,7 +444,7 @@ private slots:
         QVERIFY(!control<QLineEdit>(u"url"_s, &next)->completer());
     }
 
-    void pane_confinesThePage()
+    void pane_confinesThePage_reachesScreenReaders()
     {
         showTab(1);
         QWebEnginePage *page = view()->page();
@@ -447,6 +456,7 @@ private slots:
               S::AllowWindowActivationFromJavaScript, S::WebGLEnabled, S::PdfViewerEnabled})
             QVERIFY2(!page->settings()->testAttribute(off), qPrintable(QString::number(off)));
         QVERIFY(!control<QProgressBar>(u"WebBrowser1Progress"_s)->isTextVisible()); // a plain line
+        QCOMPARE(view()->contextMenuPolicy(), Qt::NoContextMenu); // no Save, View source, ...
 
         // A new window loads in the pane itself; local addresses are refused,
         // and of data: ones only the program's own page (the IndexNow tests
@@ -470,14 +480,28 @@ private slots:
         page->runJavaScript(
             u"Notification.requestPermission().then(p => document.title = 'notify:' + p)"_s);
         QTRY_COMPARE(view()->title(), u"notify:denied"_s);
+
+        // With a screen reader listening, a page reaches it: its heading is
+        // in the accessibility tree under the pane.
+        QAccessible::setActive(true);
+        auto off = qScopeGuard([] { QAccessible::setActive(false); });
+        pane()->ShowPage(u"<h1>Heard</h1>"_s);
+        const std::function<bool(QAccessibleInterface *)> heard = [&heard](auto *a) {
+            for (int i = 0; i < a->childCount(); ++i)
+                if (QAccessibleInterface *c = a->child(i); c && heard(c))
+                    return true;
+            return a->role() == QAccessible::Heading && a->text(QAccessible::Name) == u"Heard"_s;
+        };
+        QTRY_VERIFY(heard(QAccessible::queryAccessibleInterface(pane())));
     }
 
     // An engine button pressed as soon as the main window shows still sends
     // its request; a modeless window asked for again comes to the front; the
     // program starts its engine; and runs that load a page leave nothing of
     // the pane in the home folder. All are seen from outside, in runs with a
-    // scratch HOME on an X server of their own (where OpenGL could be set up,
-    // and windows have a stacking order and the keyboard's focus).
+    // scratch HOME on an X server and a session bus of their own (where OpenGL
+    // could be set up, and windows have a stacking order and the keyboard's
+    // focus).
     void runsOnX_pressAtShow_bringForward_engineStart_cleanHome()
     {
         QTemporaryDir home;
@@ -489,6 +513,12 @@ private slots:
         QTRY_VERIFY(xvfb.canReadLine());
         env.insert(u"DISPLAY"_s, ':' + xvfb.readLine().trimmed());
         env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        // A session bus of its own too: with none, libdbus starts one itself
+        // where dbus-x11 is installed, which leaves HOME/.dbus behind.
+        QProcess bus;
+        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        QTRY_VERIFY(bus.canReadLine());
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.readLine().trimmed());
         QProcess run;
         run.setProcessEnvironment(env);
         run.start(QCoreApplication::applicationFilePath());
@@ -509,8 +539,8 @@ private slots:
         QVERIFY(!run.waitForFinished(3000) && loaded() && !mapped.contains("/dri/"));
         run.kill();
         run.waitForFinished();
-        xvfb.terminate();
-        xvfb.waitForFinished();
+        for (QProcess *server : {&xvfb, &bus})
+            server->terminate(), server->waitForFinished();
 
         const QRegularExpression allowed(u"^\\.(config|local(/share)?)$|"
                                          "^\\.(config|local/share)/pagecrier(/.*)?$"_s);

@@ -52,13 +52,17 @@ private slots:
         autocomplete::seam::ForgetState();
     }
 
-    void parse_listsOnly_addressesOnly_withinTheLimit()
+    void parse_listsOnly_addressesOnly_withinTheLimit_unwrittenKeptForTheRun()
     {
         QCOMPARE(AddressList::Parse("\x01\x02 not a list \xff", 9), QStringList());
         QCOMPARE(AddressList::Parse("{\"addresses\":[\"http://a/\"]}", 9), QStringList());
         QCOMPARE(AddressList::Parse(kListHead + "\"x\"}", 9), QStringList()); // no array
         QCOMPARE(AddressList::Parse(kMixed, 9), QStringList({"http://a/", "http://b/"}));
         QCOMPARE(AddressList::Parse(kMixed, 1), QStringList{"http://a/"});
+        // Not written (its folder is a file), an address is kept for the run.
+        AddressList unwritten(Make({u"f"_s})[0] + u"/list"_s, 1);
+        QVERIFY(!unwritten.Remember(u"http://a/"_s) && !unwritten.Remember(u"http://b/"_s) &&
+                unwritten.entries() == QStringList{u"http://b/"_s});
     }
 
     void paths_data()

@@ -224,7 +224,17 @@ private slots:
             auto remove = qScopeGuard([top] { QDir(top).removeRecursively(); });
             qputenv("XDG_CONFIG_HOME", QFile::encodeName(top));
             QCOMPARE(failure([] { write(kUrl, u"x"_s); }), u"no SettingsError"_s);
-            QCOMPARE(read(kUrl), u"x"_s);
+            // Then the folders are given to a user; a write of theirs
+            // replaces the file and lock that root (a run with sudo) left.
+            for (const QString &folder : {top, top + u"/pagecrier"_s})
+                QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+            QVERIFY(::chmod(QFile::encodeName(SettingsStore().path()).constData(), 0644) == 0);
+            QVERIFY(::setegid(65534) == 0 && ::seteuid(65534) == 0);
+            const QString message = failure([] { write(kName, u"Ann"_s); });
+            QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+            QCOMPARE(message, u"no SettingsError"_s);
+            QCOMPARE(read(kUrl) + read(kName), u"xAnn"_s);
+            QCOMPARE(QFileInfo(SettingsStore().path()).ownerId(), 65534u);
         }
     }
 
