@@ -44,6 +44,10 @@ struct Selection
     int unchanged = 0; // lastmod not after the last received submission
 };
 
+// Whether url is on site's host and port, the scheme's own port counting as
+// none (http://a.example/ and https://a.example/ are one site).
+bool SameSite(const QUrl &url, const QUrl &site);
+
 // The patterns of an exclusion field: one a line, blanks around trimmed,
 // empty lines left out.
 QStringList PatternLines(const QString &text);
@@ -56,8 +60,8 @@ bool MatchesPattern(const QString &address, const QString &pattern);
 // the scheme-independent host and port the batch is for; an address is
 // excluded when it matches any pattern; with changedSince valid, an entry
 // whose lastmod is not after it is left out (entries without lastmod are
-// kept). Checks run in the order of DropReason, then exclusion, then
-// changedSince.
+// kept). An address is dropped as NotHttp, UserInfo, OtherHost, Duplicate
+// or Malformed, the first that applies; then come exclusion and changedSince.
 Selection Select(const QList<sitemap::Entry> &entries, const QUrl &site,
                  const QStringList &patterns, const QDateTime &changedSince = {});
 
