@@ -114,13 +114,8 @@ void BatchSender::cancel()
 
 void BatchSender::send()
 {
-    if (retries_ == 0) {
+    if (retries_ == 0)
         emit batchStarted(next_ + 1, int(batches_.size()));
-        if (cancelled_) { // cancelled on being told
-            QMetaObject::invokeMethod(this, &BatchSender::finish, Qt::QueuedConnection);
-            return;
-        }
-    }
     HttpRequest request;
     request.url = QUrl(job_.endpoint + QStringLiteral("/indexnow"));
     request.method = "POST";
