@@ -56,12 +56,7 @@ qint64 RetryAfterMs(const QString &value)
 BatchSender::BatchSender(Http &http, QObject *parent) : QObject(parent), http_(http)
 {
     pause_.setSingleShot(true);
-    connect(&pause_, &QTimer::timeout, this, [this] {
-        if (cancelled_)
-            finish();
-        else
-            send();
-    });
+    connect(&pause_, &QTimer::timeout, this, &BatchSender::send); // cancel() stops it
 }
 
 BatchSender::~BatchSender()

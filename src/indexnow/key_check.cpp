@@ -142,7 +142,7 @@ KeyFileCheck JudgeKeyFile(const HttpReply &reply, const QString &keyFileAddress,
                                                      : reply.contentType.left(kShownBody));
         return check;
     }
-    if (LooksLikeHtml(reply.body, reply.contentType))
+    if (LooksLikeHtml(body, reply.contentType))
         return verdict(KeyFileCheck::HtmlPage,
                        QStringLiteral("%1 serves an HTML page, not the key: usually the site's "
                                       "\"not found\" page, sent with status 200. %2")
