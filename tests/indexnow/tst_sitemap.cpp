@@ -1,28 +1,12 @@
+#include "gzip.h"
 #include "sitemap.h"
 
 #include <QtTest>
-
-#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 using indexnow::sitemap::File;
 
 namespace {
-
-QByteArray Gzip(const QByteArray &data)
-{
-    z_stream zs = {};
-    deflateInit2(&zs, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(qsizetype(deflateBound(&zs, uLong(data.size()))), '\0');
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    zs.avail_in = uInt(data.size());
-    zs.next_out = reinterpret_cast<Bytef *>(out.data());
-    zs.avail_out = uInt(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(qsizetype(zs.total_out));
-    deflateEnd(&zs);
-    return out;
-}
 
 const QString kName = u"https://a.example/map.xml"_s;
 
@@ -128,6 +112,8 @@ private slots:
         QTest::newRow("minutes") << u"2024-05-01T10:20Z"_s << u"2024-05-01T10:20:00.000Z"_s;
         QTest::newRow("fraction") << u"2024-05-01T10:20:30.5+02:00"_s
                                   << u"2024-05-01T08:20:30.500Z"_s;
+        QTest::newRow("nine digits")
+            << u"2024-05-01T10:20:30.123456789Z"_s << u"2024-05-01T10:20:30.123Z"_s;
         QTest::newRow("next year in UTC")
             << u"2024-12-31T23:30-01:00"_s << u"2025-01-01T00:30:00.000Z"_s;
         for (const QString &text : {u"2024-13-01"_s, u"2024-02-30"_s, u"2024-05-01T10:20"_s,
