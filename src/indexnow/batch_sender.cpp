@@ -154,11 +154,10 @@ void BatchSender::onAnswer(const HttpReply &reply)
         return;
     }
     ++retries_;
+    pause_.start(int(pauseMs)); // first, so that a cancel() on being told stops it
     emit pausing(int(pauseMs), QStringLiteral("%1; trying again (%2 of %3)")
-                                   .arg(Meaning(reply, timeoutMs_))
-                                   .arg(retries_)
-                                   .arg(kMaxRetries));
-    pause_.start(int(pauseMs));
+                                   .arg(Meaning(reply, timeoutMs_), QString::number(retries_),
+                                        QString::number(kMaxRetries)));
 }
 
 void BatchSender::record(const HttpReply &reply)
