@@ -359,11 +359,10 @@ void SitemapLoader::reportProgress()
     if (!inIndex_)
         emit progress(QStringLiteral("Reading %1").arg(reading_));
     else
+        // In one pass: an address may hold "%3" of its own.
         emit progress(QStringLiteral("Reading %1 (%2 of %3): %4 addresses so far")
-                          .arg(reading_)
-                          .arg(started_)
-                          .arg(queued_)
-                          .arg(Count(result_.entries.size())));
+                          .arg(reading_, QString::number(started_), QString::number(queued_),
+                               Count(result_.entries.size())));
 }
 
 void SitemapLoader::finish(const QString &error)
