@@ -655,6 +655,8 @@ private:
         connect(sender, &BatchSender::finished, this,
                 [this, job, sender](const BatchSender::Outcome &outcome) {
                     sender->deleteLater();
+                    if (!outcome.recordError.isEmpty())
+                        Problem(outcome.recordError);
                     if (!outcome.allReceived())
                         toldStop(job, outcome);
                     const int status = outcome.allReceived() ? kReceived : StatusFor(outcome.last);
