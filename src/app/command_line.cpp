@@ -16,14 +16,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMap>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
-#include <memory>
 
 namespace commandline {
 namespace {
@@ -641,16 +639,15 @@ private:
             return finish(status_);
         const BatchSender::Job job = jobs_.takeFirst();
         auto *sender = new BatchSender(http_, this);
-        auto counts = std::make_shared<QMap<int, int>>();
-        connect(sender, &BatchSender::batchStarted, this,
-                [counts](int number, int count) { counts->insert(number, count); });
-        connect(sender, &BatchSender::answered, this,
-                [job, counts](int number, const HttpReply &reply) {
-                    Out(AnswerLine(reply, QStringLiteral("%1 for %2")
-                                              .arg(Addresses(counts->value(number)), job.host)));
-                });
+        // Batch n (from 1) holds the n-th run of at most kMaxBatch addresses.
+        connect(sender, &BatchSender::answered, this, [job](int number, const HttpReply &reply) {
+            const qsizetype count =
+                qMin<qsizetype>(indexnow::kMaxBatch,
+                                job.addresses.size() - qsizetype(number - 1) * indexnow::kMaxBatch);
+            Out(AnswerLine(reply, QStringLiteral("%1 for %2").arg(Addresses(count), job.host)));
+        });
         connect(sender, &BatchSender::pausing, this, [](int ms, const QString &why) {
-            Problem(QStringLiteral("%1 Trying again in %2 s.").arg(why).arg((ms + 999) / 1000));
+            Problem(QStringLiteral("%1, in %2 s.").arg(why).arg((ms + 999) / 1000));
         });
         connect(sender, &BatchSender::finished, this,
                 [this, job, sender](const BatchSender::Outcome &outcome) {
