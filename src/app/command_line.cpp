@@ -440,7 +440,7 @@ private:
 
     int submitAddresses(const QStringList &addresses)
     {
-        // Grouped by host and port, in the order given; each group goes
+        // Grouped by site (host and port), in the order given; each group goes
         // through the site-map rules (duplicates, user information, ...).
         QList<QUrl> sites;
         QList<QList<indexnow::sitemap::Entry>> entries;
@@ -449,8 +449,7 @@ private:
                 return badInput(NotAnAddress(address));
             const QUrl site = SiteOf(address);
             int group = 0;
-            while (group < sites.size() &&
-                   (sites.at(group).host() != site.host() || sites.at(group).port() != site.port()))
+            while (group < sites.size() && !indexnow::SameSite(site, sites.at(group)))
                 ++group;
             if (group == sites.size()) {
                 sites << site;

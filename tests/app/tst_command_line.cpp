@@ -32,7 +32,8 @@ private slots:
         QTest::addColumn<bool>("commandLine");
         QTest::newRow("none: the window") << "" << false;
         QTest::newRow("Qt's, one dash") << "-platform offscreen -style=fusion -reverse" << false;
-        QTest::newRow("Qt's, two dashes") << "--platform offscreen --style fusion" << false;
+        QTest::newRow("Qt's, two dashes")
+            << "--platform offscreen --style fusion --reverse" << false;
         QTest::newRow("Qt's, then one of ours") << "-platform offscreen --key" << true;
         QTest::newRow("with a value after =") << "--sitemap=x" << true;
         QTest::newRow("short") << "-h" << true;
@@ -175,6 +176,8 @@ private slots:
         QStringList requests = server.requests();
         for (QString &request : requests)
             request.remove(QRegularExpression(u"\\?\\S*"_s));
+        // Qt Network tries a GET once more on a connection closed unanswered.
+        requests.removeDuplicates();
         for (QString &line : arrived)
             line = fill(line);
         QCOMPARE(requests, arrived);
