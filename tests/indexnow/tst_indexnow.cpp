@@ -53,6 +53,19 @@ private slots:
         QVERIFY(page.contains(u"<code>k3y-0123.txt</code>"_s) &&
                 page.contains(u"<code>k3y-0123</code>"_s) && page.contains(u"403 Forbidden"_s));
     }
+
+    void certificate_saysNothingWasSentAndWhatToCheck()
+    {
+        HttpReply reply;
+        reply.certificateError = true;
+        reply.error = u"The certificate is self-signed, and untrusted"_s;
+        reply.url = QUrl(u"https://api.indexnow.org/indexnow?url=x"_s);
+        const QString advice = indexnow::Advice(reply, {}, u"k3y-0123"_s);
+        for (const QString &part : {u"api.indexnow.org"_s, u"identity"_s, u"Nothing was sent"_s,
+                                    u"date and time"_s, u"proxy"_s, u"self-signed"_s})
+            QVERIFY2(advice.contains(part), qPrintable(part));
+        QVERIFY(!advice.contains(u'<'));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestIndexNow)
