@@ -202,10 +202,10 @@ QString CheckLine(const KeyFileCheck &check, const QString &keyFileAddress)
         words = QStringLiteral("key file redirected to another host");
         break;
     case KeyFileCheck::Certificate:
-        words = QStringLiteral("certificate not verified");
+        words = QStringLiteral("key file: certificate not verified");
         break;
     case KeyFileCheck::NoAnswer:
-        words = QStringLiteral("no answer");
+        words = QStringLiteral("key file: no answer");
         break;
     }
     return words + QStringLiteral(": ") + keyFileAddress;
@@ -673,7 +673,7 @@ private:
     {
         Problem(indexnow::Advice(outcome.last, job.keyLocation, job.key));
         QString text =
-            QStringLiteral("%1 of %2 received for %3; %4 not sent.")
+            QStringLiteral("%1 of %2 received for %3; %4 not received.")
                 .arg(outcome.received)
                 .arg(Addresses(job.addresses.size()), job.host, Addresses(outcome.unsent.size()));
         if (outcome.retryAt.isValid())
