@@ -133,6 +133,27 @@ void Out(const QString &line)
     Write(stdout, line);
 }
 
+// Many lines of the output (50,000 addresses, say), written a chunk at a
+// time without one large copy of them all.
+void OutLines(const QStringList &lines)
+{
+    constexpr qsizetype kChunk = 1 << 16;
+    QByteArray chunk;
+    chunk.reserve(kChunk + 4096);
+    const auto flush = [&chunk] {
+        std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stdout);
+        chunk.resize(0); // keeps its room
+    };
+    for (const QString &line : lines) {
+        chunk += line.toUtf8();
+        chunk += '\n';
+        if (chunk.size() >= kChunk)
+            flush();
+    }
+    flush();
+    std::fflush(stdout);
+}
+
 // A problem, on standard error.
 void Problem(const QString &text)
 {
@@ -479,8 +500,7 @@ private:
             if (endpoint_.isEmpty() && !readEndpoint())
                 return kBadInput;
             for (const BatchSender::Job &job : std::as_const(jobs_)) {
-                for (const QString &address : job.addresses)
-                    Out(address);
+                OutLines(job.addresses);
                 Out(dryRunSummary(job, total == 1));
             }
             return kReceived;
@@ -615,8 +635,7 @@ private:
 
         BatchSender::Job job{QString(), host, QString(), QString(), selection.kept};
         if (dryRun_) {
-            for (const QString &address : selection.kept)
-                Out(address);
+            OutLines(selection.kept);
             Out(dryRunSummary(job, false));
             return finish(kReceived);
         }
