@@ -58,13 +58,12 @@ private slots:
     {
         HttpReply reply;
         reply.certificateError = true;
-        reply.error = u"The certificate is self-signed, and untrusted"_s;
+        reply.error = u"self-signed"_s;
         reply.url = QUrl(u"https://api.indexnow.org/indexnow?url=x"_s);
         const QString advice = indexnow::Advice(reply, {}, u"k3y-0123"_s);
-        for (const QString &part : {u"api.indexnow.org"_s, u"identity"_s, u"Nothing was sent"_s,
-                                    u"date and time"_s, u"proxy"_s, u"self-signed"_s})
-            QVERIFY2(advice.contains(part), qPrintable(part));
-        QVERIFY(!advice.contains(u'<'));
+        for (const char *part : {"api.indexnow.org", "self-signed", "identity", "Nothing was sent",
+                                 "date and time", "proxy"})
+            QVERIFY2(advice.contains(QLatin1String(part)) && !advice.contains(u'<'), part);
     }
 };
 
