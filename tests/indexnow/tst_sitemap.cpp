@@ -112,6 +112,8 @@ private slots:
         QTest::newRow("minutes") << u"2024-05-01T10:20Z"_s << u"2024-05-01T10:20:00.000Z"_s;
         QTest::newRow("fraction") << u"2024-05-01T10:20:30.5+02:00"_s
                                   << u"2024-05-01T08:20:30.500Z"_s;
+        QTest::newRow("nine digits")
+            << u"2024-05-01T10:20:30.123456789Z"_s << u"2024-05-01T10:20:30.123Z"_s;
         QTest::newRow("next year in UTC")
             << u"2024-12-31T23:30-01:00"_s << u"2025-01-01T00:30:00.000Z"_s;
         for (const QString &text : {u"2024-13-01"_s, u"2024-02-30"_s, u"2024-05-01T10:20"_s,

@@ -71,9 +71,8 @@ private slots:
             << u"redirects to http://localhost:"_s;
         QTest::newRow("not found") << server_.url(u"/missing.xml"_s) << QString() << QStringList()
                                    << QStringList() << u"answered 404 Not Found"_s;
-        QTest::newRow("cancelled mid-way")
-            << server_.url(u"/slow.xml"_s) << u"(2 of 2): 2 addresses so far"_s << QStringList()
-            << QStringList() << QString();
+        QTest::newRow("cancelled mid-way") << server_.url(u"/slow.xml"_s) << u"(2 of 2)"_s
+                                           << QStringList() << QStringList() << QString();
         QTest::newRow("local file")
             << dir_.filePath(u"map.txt.gz"_s) << QString() << QStringList{u"https://a.example/4"_s}
             << QStringList() << QString();
@@ -88,7 +87,7 @@ private slots:
         connect(&loader, &SitemapLoader::finished, this,
                 [&result](const SitemapLoader::Result &r) { result = r; });
         connect(&loader, &SitemapLoader::progress, this, [&](const QString &text) {
-            if (!cancelAt.isEmpty() && text.endsWith(cancelAt)) // once the request is out
+            if (!cancelAt.isEmpty() && text.contains(cancelAt)) // once the request is out
                 QTimer::singleShot(100, &loader, &SitemapLoader::cancel);
         });
         loader.start(source, QUrl(u"https://a.example/page"_s));
