@@ -1,4 +1,5 @@
 #include "appicon.h"
+#include "command_line.h"
 #include "form1.h"
 #include "identity.h"
 #include "webengine_setup.h"
@@ -7,6 +8,11 @@
 
 int main(int argc, char *argv[])
 {
+    // With options of its own the program runs as a command line: no
+    // display, no widget, no web engine.
+    if (commandline::IsCommandLineRun(argc, argv))
+        return commandline::Run(argc, argv);
+
     PrepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(identity::kTitle));

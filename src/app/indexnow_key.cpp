@@ -30,16 +30,6 @@ const QString kTitle = QStringLiteral("IndexNow Key");
 
 } // namespace
 
-QString IndexNowKey(SettingsStore &store)
-{
-    QString key = store.ReadSetting(keys::kApp, keys::kSection, keys::kIndexNowKey, QString());
-    if (key.isEmpty()) {
-        key = indexnow::MakeKey();
-        store.WriteSetting(keys::kApp, keys::kSection, keys::kIndexNowKey, key);
-    }
-    return key;
-}
-
 IndexNowKeyDialog *IndexNowKeyDialog::Open(QWidget *mainWindow, const QString &page,
                                            OpenInPane openInPane)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stored_key.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -7,11 +9,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class SettingsStore;
-
-// The stored IndexNow key; when there is none yet, a new one is made and
-// stored first. A stored key is returned as it is, valid or not.
-QString IndexNowKey(SettingsStore &store);
 
 // The IndexNow key dialog: the key, the file the site must serve and where,
 // a Copy button, a button that opens the file's address in the browser pane

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace msgbox {
 namespace {
 
@@ -39,6 +41,16 @@ int Show(const QString &text, int style, const QString &title)
         if (s.callback)
             s.callback(shown);
         return s.answers.isEmpty() ? defaultAnswer(style) : s.answers.takeFirst();
+    }
+
+    // No window can be shown without an application object of the widgets
+    // (the command line runs on QCoreApplication): the text goes to the
+    // standard error instead and the default button is the answer.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(),
+                     text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return defaultAnswer(style);
     }
 
     QMessageBox box(QApplication::activeWindow());

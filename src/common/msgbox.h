@@ -32,7 +32,9 @@ struct Shown
 };
 
 // Shows a modal message box and returns the button pressed. An empty title
-// stands for the application title.
+// stands for the application title. Without a QApplication (the command
+// line) the text goes to the standard error and the default button (Yes, or
+// OK) is the answer.
 int Show(const QString &text, int style = MB_OK, const QString &title = QString());
 
 namespace seam {
