@@ -10,6 +10,8 @@ packages=(
     # packaging: cpack's .deb generator reads library dependencies with dpkg-shlibdeps
     dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
+    # compressed site maps are inflated with zlib
+    zlib1g-dev
     # run: the web engine's helper process, its resources and fonts; without
     # DejaVu, fontconfig's "sans-serif" falls to Liberation Mono on a fresh system
     libqt6webenginecore6-bin qt6-qpa-plugins fonts-liberation fonts-dejavu-core
