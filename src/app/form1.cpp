@@ -11,7 +11,9 @@
 #include "keys.h"
 #include "layout.h"
 #include "msgbox.h"
+#include "record.h"
 #include "settings_store.h"
+#include "sitemap_dialog.h"
 #include "sstab.h"
 #include "webbrowser.h"
 
@@ -102,6 +104,11 @@ void Form1::buildMenus()
     mnuToolsIndexNow->setObjectName(QStringLiteral("mnuToolsIndexNow"));
     QAction *mnuToolsIndexNowKey = mnuTools->addAction(QStringLiteral("IndexNow &Key..."));
     mnuToolsIndexNowKey->setObjectName(QStringLiteral("mnuToolsIndexNowKey"));
+    QAction *mnuToolsSitemap =
+        mnuTools->addAction(QStringLiteral("Submit Site &Map with IndexNow..."));
+    mnuToolsSitemap->setObjectName(QStringLiteral("mnuToolsSitemap"));
+    QAction *mnuToolsHistory = mnuTools->addAction(QStringLiteral("IndexNow &History"));
+    mnuToolsHistory->setObjectName(QStringLiteral("mnuToolsHistory"));
 
     QMenu *mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -273,6 +280,10 @@ void Form1::connectHandlers()
        &Form1::mnuToolsIndexNow_Click);
     On(this, action("mnuToolsIndexNowKey"), triggered, "mnuToolsIndexNowKey_Click",
        &Form1::mnuToolsIndexNowKey_Click);
+    On(this, action("mnuToolsSitemap"), triggered, "mnuToolsSitemap_Click",
+       &Form1::mnuToolsSitemap_Click);
+    On(this, action("mnuToolsHistory"), triggered, "mnuToolsHistory_Click",
+       &Form1::mnuToolsHistory_Click);
     On(this, action("mnuHelpAbout"), triggered, "mnuHelpAbout_Click", &Form1::mnuHelpAbout_Click);
 }
 
@@ -382,6 +393,21 @@ void Form1::mnuToolsIndexNowKey_Click()
         if (pane)
             pane->Navigate(address);
     });
+}
+
+void Form1::mnuToolsSitemap_Click()
+{
+    // The endpoint the engines were pointed at (tests: a local server), or
+    // the one chosen in the dialog.
+    const QString endpoint = hosts_.indexNowEndpoint();
+    SitemapDialog::Open(this, url->text(),
+                        endpoint == HostTable::Default().indexNowEndpoint() ? QString() : endpoint,
+                        indexNowTimeoutMs_);
+}
+
+void Form1::mnuToolsHistory_Click()
+{
+    WebBrowser1->ShowPage(indexnow::Record::Page(indexnow::Record().Entries()));
 }
 
 void Form1::mnuHelpAbout_Click()

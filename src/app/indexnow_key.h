@@ -14,9 +14,9 @@ class SettingsStore;
 QString IndexNowKey(SettingsStore &store);
 
 // The IndexNow key dialog: the key, the file the site must serve and where,
-// a Copy button, a button that opens the file's address in the browser pane
-// and one that makes a new key. Modeless and without an owner, at most one at
-// a time; it deletes itself when closed.
+// a Copy button, a button that opens the file's address in the browser pane,
+// one that checks that the site serves the file and one that makes a new key. Modeless and without
+// an owner, at most one at a time; it deletes itself when closed.
 class IndexNowKeyDialog : public QDialog
 {
     Q_OBJECT
@@ -34,12 +34,16 @@ public:
     void cmdCopy_Click();
     // "&View in Pane": the key file's address opened in the browser pane.
     void cmdView_Click();
+    // "Check Key &File": fetches the key file's address and shows whether
+    // it serves the key as the engines need it.
+    void cmdCheck_Click();
     // "&Make New Key...": after the user confirms, a new key replaces the
     // stored one.
     void cmdNewKey_Click();
 
 private:
     IndexNowKeyDialog();
+    ~IndexNowKeyDialog() override;
 
     QString page_;
     OpenInPane openInPane_;
@@ -49,4 +53,7 @@ private:
     QLineEdit *txtAddress = nullptr;
     QLabel *lblProblem = nullptr;
     QPushButton *cmdView = nullptr;
+    QPushButton *cmdCheck = nullptr;
+    QLabel *lblCheck = nullptr;
+    quint64 checking_ = 0; // the key-file request on its way
 };
