@@ -1,50 +1,112 @@
 #pragma once
 
+#include <QFile>
 #include <QMap>
+#include <QSslKey>
+#include <QSslServer>
 #include <QStringList>
-#include <QTcpServer>
 #include <QTcpSocket>
 
+#include <memory>
+
 // A small web server on 127.0.0.1 for tests: records the request line of
-// every request it gets ("GET /path HTTP/1.1", favicons left out) and the
-// last whole head, and answers with the page set for the path, or with one
-// titled "Answer <n>".
+// every request it gets ("GET /path HTTP/1.1", favicons left out) with its
+// body, and the last whole head, and answers with the page set for the path,
+// or with one titled "Answer <n>". LocalServer(LocalServer::Untrusted)
+// speaks https with a self-signed certificate for 127.0.0.1, which no client
+// can verify.
 class LocalServer
 {
 public:
-    LocalServer()
+    enum Tls
     {
-        if (!server_.listen(QHostAddress::LocalHost))
+        Plain,
+        Untrusted
+    };
+
+    explicit LocalServer(Tls tls = Plain)
+    {
+        if (tls == Untrusted) {
+            auto *ssl = new QSslServer;
+            QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+            config.setLocalCertificate(QSslCertificate(Read("untrusted_cert.pem")));
+            config.setPrivateKey(QSslKey(Read("untrusted_key.pem"), QSsl::Ec));
+            ssl->setSslConfiguration(config);
+            server_.reset(ssl);
+        } else {
+            server_ = std::make_unique<QTcpServer>();
+        }
+        if (!server_->listen(QHostAddress::LocalHost))
             qFatal("cannot listen on 127.0.0.1");
         setPage(QStringLiteral("/favicon.ico"), {}); // none: "404 Not Found"
-        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
-            while (QTcpSocket *socket = server_.nextPendingConnection())
+        QTcpServer *server = server_.get();
+        QObject::connect(server, &QTcpServer::pendingConnectionAvailable, server, [this, server] {
+            while (QTcpSocket *socket = server->nextPendingConnection()) {
                 QObject::connect(socket, &QTcpSocket::readyRead, socket,
                                  [this, socket] { answer(socket); });
+                answer(socket);
+            }
         });
+        scheme_ = tls == Untrusted ? "https://" : "http://";
     }
 
-    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
-    QString url(const QString &path) const { return QStringLiteral("http://") + host() + path; }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(server_->serverPort()); }
+    QString url(const QString &path) const { return scheme_ + host() + path; }
     QStringList requests() const { return requests_; }
+    QList<QByteArray> bodies() const { return bodies_; } // one a request, in order
     QByteArray lastHead;
-    void clear() { requests_.clear(); }
+    void clear()
+    {
+        requests_.clear();
+        bodies_.clear();
+    }
+    // An empty body without a status set for the path answers "404 Not Found".
     void setPage(const QString &path, const QByteArray &body) { pages_.insert(path, body); }
     // Answer path with this status line text ("403 Forbidden"); an empty one:
     // never answer; "hang up": close the connection without an answer.
-    void setStatus(const QString &path, const QByteArray &line) { statuses_.insert(path, line); }
+    void setStatus(const QString &path, const QByteArray &line) { statuses_[path] = {line}; }
+    // One status line a request, in turn; the last one stays.
+    void setStatuses(const QString &path, const QList<QByteArray> &lines)
+    {
+        statuses_[path] = lines;
+    }
+    // More header lines for path's answers ("Location: /b", "Retry-After: 2");
+    // a Content-Type line replaces the usual one.
+    void setHeaders(const QString &path, const QList<QByteArray> &lines) { headers_[path] = lines; }
 
 private:
+    static QByteArray Read(const char *name)
+    {
+        QFile file(QStringLiteral(PAGECRIER_TESTS_COMMON "/") + QLatin1String(name));
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(file.fileName()));
+        return file.readAll();
+    }
+
     void answer(QTcpSocket *socket)
     {
-        if (!socket->peek(1 << 16).contains("\r\n\r\n")) // the whole head first
+        const QByteArray seen = socket->peek(1 << 16);
+        const qsizetype headEnd = seen.indexOf("\r\n\r\n") + 4;
+        if (headEnd < 4) // the whole head first
             return;
-        const QByteArray request = lastHead = socket->readAll();
-        const QString line = QString::fromLatin1(request.left(request.indexOf("\r\n")));
+        qint64 length = 0;
+        for (const QByteArray &line : seen.left(headEnd).split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        if (socket->bytesAvailable() < headEnd + length) // and the whole body
+            return;
+        lastHead = socket->read(headEnd);
+        const QByteArray sent = socket->read(length);
+        const QString line = QString::fromLatin1(lastHead.left(lastHead.indexOf("\r\n")));
         const QString path = line.section(' ', 1, 1).section('?', 0, 0);
-        if (path != QLatin1String("/favicon.ico"))
+        if (path != QLatin1String("/favicon.ico")) {
             requests_ << line;
-        const QByteArray status = statuses_.value(path, "200 OK");
+            bodies_ << sent;
+        }
+        QList<QByteArray> &statuses = statuses_[path];
+        const QByteArray status = statuses.isEmpty()    ? QByteArray("200 OK")
+                                  : statuses.size() > 1 ? statuses.takeFirst()
+                                                        : statuses[0];
         if (status == "hang up")
             socket->disconnectFromHost();
         if (status.isEmpty() || status == "hang up")
@@ -52,15 +114,26 @@ private:
         const QByteArray body =
             pages_.value(path, "<!doctype html><title>Answer " +
                                    QByteArray::number(requests_.size()) + "</title>");
-        socket->write("HTTP/1.1 " + (body.isEmpty() ? QByteArray("404 Not Found") : status) +
-                      "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        QByteArray head =
+            "HTTP/1.1 " + (body.isEmpty() && statuses.isEmpty() ? "404 Not Found" : status) +
+            "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n";
+        bool typed = false;
+        for (const QByteArray &header : headers_.value(path)) {
+            head += header + "\r\n";
+            typed = typed || header.toLower().startsWith("content-type:");
+        }
+        if (!typed)
+            head += "Content-Type: text/html; charset=utf-8\r\n";
+        socket->write(head + "\r\n" + body);
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         socket->disconnectFromHost();
     }
 
-    QTcpServer server_;
+    std::unique_ptr<QTcpServer> server_;
+    QString scheme_;
     QStringList requests_;
+    QList<QByteArray> bodies_;
     QMap<QString, QByteArray> pages_;
-    QMap<QString, QByteArray> statuses_;
+    QMap<QString, QList<QByteArray>> statuses_;
+    QMap<QString, QList<QByteArray>> headers_;
 };

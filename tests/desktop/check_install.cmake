@@ -1,7 +1,7 @@
 # Installs the built tree into a scratch prefix and checks that exactly the
-# expected files land there, that the program finds its web engine module
-# and keeps no run path into the build tree, and that the launcher entry
-# points at the installed program and icon.
+# expected files land there, that the program finds its web engine and network
+# modules and keeps no run path into the build tree, and that the launcher
+# entry points at the installed program and icon.
 # Arguments (-D): BUILD_DIR PREFIX BINDIR LIBDIR DATADIR DESKTOP_ID
 cmake_minimum_required(VERSION 3.21)
 file(REMOVE_RECURSE "${PREFIX}")
@@ -13,8 +13,8 @@ if(NOT rc EQUAL 0)
 endif()
 set(icons ${DATADIR}/icons/hicolor)
 set(desktop ${DATADIR}/applications/${DESKTOP_ID}.desktop)
-set(module ${LIBDIR}/pagecrier/pagecrier-engine.so)
-set(expected ${BINDIR}/pagecrier ${module} ${desktop}
+set(modules ${LIBDIR}/pagecrier/pagecrier-engine.so ${LIBDIR}/pagecrier/pagecrier-net.so)
+set(expected ${BINDIR}/pagecrier ${modules} ${desktop}
     ${DATADIR}/metainfo/${DESKTOP_ID}.metainfo.xml ${icons}/32x32/apps/${DESKTOP_ID}.png
     ${icons}/256x256/apps/${DESKTOP_ID}.png ${icons}/scalable/apps/${DESKTOP_ID}.svg
     ${DATADIR}/doc/pagecrier/copyright)
