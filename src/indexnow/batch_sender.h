@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 // Sends a set of addresses in batches of at most kMaxBatch, one POST each,
 // one at a time. A 429, a 5xx answer or a network error is tried again after
@@ -33,6 +34,9 @@ public:
         HttpReply last;     // the answer that ended the run
         bool cancelled = false;
         QDateTime retryAt; // UTC; valid when a pause too long stopped the run
+        // Why an answer could not be added to the record (the first such
+        // failure); empty when every one was. It never stops the sending.
+        QString recordError;
         bool allReceived() const { return unsent.isEmpty(); }
     };
 
@@ -47,6 +51,8 @@ public:
     void setFirstPause(int ms);
     void setTimeout(int ms);
 
+    // Ignored while a run is on its way. Each run ends with one finished,
+    // from the event loop (never from within start or cancel).
     void start(const Job &job);
     // Stops before the next batch or retry; a request on its way ends first.
     void cancel();
@@ -56,6 +62,26 @@ signals:
     void answered(int number, const HttpReply &reply);
     void pausing(int ms, const QString &why);
     void finished(const indexnow::BatchSender::Outcome &outcome);
+
+private:
+    void send();
+    void onAnswer(const HttpReply &reply);
+    void record(const HttpReply &reply);
+    void finish();
+
+    Http &http_;
+    int firstPauseMs_ = 5000;
+    int timeoutMs_ = 10000;
+    Job job_;
+    QList<QStringList> batches_;
+    int next_ = 0;    // the batch on its way or to send next
+    int retries_ = 0; // of that batch
+    bool running_ = false;
+    bool cancelled_ = false;
+    bool sending_ = false; // a request is on its way
+    quint64 request_ = 0;
+    QTimer pause_;
+    Outcome outcome_;
 };
 
 } // namespace indexnow
