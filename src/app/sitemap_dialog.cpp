@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -266,7 +267,7 @@ void SitemapDialog::setBusy(Busy busy)
     const bool idle = busy == Busy::No;
     for (QWidget *w : std::initializer_list<QWidget *>{txtSitemap, cmdBrowse, cmdRead})
         w->setEnabled(idle);
-    cmdSend->setEnabled(idle && !(rest_.isEmpty() && selection_.kept.isEmpty()));
+    cmdSend->setEnabled(idle && !selecting_ && !(rest_.isEmpty() && selection_.kept.isEmpty()));
     cmdSend->setText(rest_.isEmpty() ? QStringLiteral("&Send") : QStringLiteral("&Send Rest"));
     cmdSend->setAccessibleName(cmdSend->text().remove(QLatin1Char('&')));
     cmdCancel->setEnabled(!idle);
@@ -298,6 +299,8 @@ void SitemapDialog::cmdRead_Click()
     loader_ = loader;
     read_ = {};
     selection_ = {};
+    ++selectRun_; // a sorting on its way is of no use now
+    selecting_ = false;
     rest_.clear();
     error_.clear();
     report_.clear();
@@ -331,18 +334,38 @@ void SitemapDialog::loaded(const indexnow::SitemapLoader::Result &result)
 void SitemapDialog::UpdateSelection()
 {
     selectLater_->stop();
-    selection_ = {};
     rest_.clear();
     changedSince_ = {};
-    if (!read_.entries.isEmpty()) {
-        if (chkChanged->isChecked())
-            changedSince_ = indexnow::Record().LastReceived(batchHost());
-        selection_ =
-            indexnow::Select(read_.entries, read_.site,
-                             indexnow::PatternLines(txtExclude->toPlainText()), changedSince_);
+    if (read_.entries.isEmpty()) {
+        selection_ = {};
+        showSummary();
+        setBusy(busy_);
+        return;
     }
+    if (chkChanged->isChecked())
+        changedSince_ = indexnow::Record().LastReceived(batchHost());
+    // A million addresses take a while to sort: on a thread of their own, so
+    // the window keeps painting. Only the newest sorting is shown; one that
+    // ends after the dialog is gone cleans up after itself.
+    const quint64 run = ++selectRun_;
+    selecting_ = true;
+    auto selection = std::make_shared<indexnow::Selection>();
+    QThread *thread = QThread::create(
+        [selection, entries = read_.entries, site = read_.site,
+         patterns = indexnow::PatternLines(txtExclude->toPlainText()),
+         since = changedSince_] { *selection = indexnow::Select(entries, site, patterns, since); });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, selection, run] {
+        if (run != selectRun_)
+            return;
+        selecting_ = false;
+        selection_ = std::move(*selection);
+        showSummary();
+        setBusy(busy_);
+    });
     showSummary();
     setBusy(busy_);
+    thread->start();
 }
 
 void SitemapDialog::showSummary()
@@ -356,6 +379,8 @@ void SitemapDialog::showSummary()
                       ? QStringLiteral("Reading the site map...")
                       : QStringLiteral("Read the site map to see the addresses that will be "
                                        "sent."));
+    } else if (selecting_) {
+        lines << QStringLiteral("Sorting %1...").arg(Addresses(read_.entries.size()));
     } else {
         const qsizetype kept = selection_.kept.size();
         lines
@@ -466,7 +491,7 @@ void SitemapDialog::keyChecked(const QString &key, bool passed, const QString &w
         barProgress->setValue(number - 1);
     });
     connect(sender, &indexnow::BatchSender::pausing, this, [this](int ms, const QString &why) {
-        lblProgress->setText(QStringLiteral("Trying again in %1: %2").arg(Seconds(ms), why));
+        lblProgress->setText(QStringLiteral("Waiting %1: %2").arg(Seconds(ms), why));
     });
     connect(sender, &indexnow::BatchSender::answered, this,
             [this, total, keyFile, key, advised](int number, const HttpReply &reply) {

@@ -81,6 +81,8 @@ private:
     indexnow::SitemapLoader::Result read_;
     indexnow::Selection selection_;
     QDateTime changedSince_;
+    quint64 selectRun_ = 0; // counts the sortings started
+    bool selecting_ = false;
     QStringList rest_; // what a stopped run did not get received
     QString error_;    // why reading gave nothing
     QString report_;   // what came of the last run
