@@ -56,8 +56,8 @@ bool MatchesPattern(const QString &address, const QString &pattern);
 // the scheme-independent host and port the batch is for; an address is
 // excluded when it matches any pattern; with changedSince valid, an entry
 // whose lastmod is not after it is left out (entries without lastmod are
-// kept). Checks run in the order of DropReason, then exclusion, then
-// changedSince.
+// kept). An address is dropped as NotHttp, UserInfo, OtherHost, Duplicate
+// or Malformed, the first that applies; then come exclusion and changedSince.
 Selection Select(const QList<sitemap::Entry> &entries, const QUrl &site,
                  const QStringList &patterns, const QDateTime &changedSince = {});
 
