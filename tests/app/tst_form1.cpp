@@ -393,7 +393,7 @@ private slots:
         };
         QVERIFY2(says(u"3 addresses will be sent."_s), qPrintable(summary->toPlainText()));
         QVERIFY(says(u"1 dropped, on another host than the site map:\n    http://e.org/"_s));
-        QVERIFY(says(u"1 dropped, a duplicate:\n    "_s + site + "/p&1"));
+        QVERIFY(says(u"1 dropped, listed before:\n    "_s + site + "/p&1"));
         QTest::keyClicks(control(u"txtExclude"_s, dialog), u"*/tag/*"_s);
         QVERIFY(says(u"2 addresses will be sent."_s) && says(u"1 excluded"_s));
         server_.clear();
