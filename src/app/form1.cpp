@@ -2,6 +2,7 @@
 
 #include "appicon.h"
 #include "autocomplete.h"
+#include "endpoints.h"
 #include "failure.h"
 #include "fit_text.h"
 #include "form2.h"
@@ -373,10 +374,14 @@ void Form1::mnuToolsIndexNow_Click()
                      msgbox::MB_OK | msgbox::MB_ICONINFORMATION, title);
         return;
     }
+    // The test table's endpoint, else the user's choice.
+    const QString endpoint = hosts_.indexNowEndpoint().isEmpty()
+                                 ? indexnow::EndpointAddress(indexnow::ChosenEndpointId())
+                                 : hosts_.indexNowEndpoint();
     WebBrowser1->ShowPage(indexnow::SendingPage(page));
     const int timeoutMs = indexNowTimeoutMs_;
     QPointer<WebBrowser> pane = WebBrowser1;
-    WebBrowser1->Fetch(indexnow::RequestAddress(hosts_.indexNowEndpoint(), page, key), timeoutMs,
+    WebBrowser1->Fetch(indexnow::RequestAddress(endpoint, page, key), timeoutMs,
                        [pane, page, key, timeoutMs](const HttpReply &reply) {
                            RunHandler("mnuToolsIndexNow_Click", [&] {
                                if (pane)

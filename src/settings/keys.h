@@ -20,6 +20,9 @@ inline const QString kStartup = QStringLiteral("startup");
 inline const QString kAuto = QStringLiteral("auto");
 // The IndexNow key; made and stored on first use (absent means none yet).
 inline const QString kIndexNowKey = QStringLiteral("indexnowkey");
+// Where IndexNow submissions go: an endpoint id of indexnow::Endpoints()
+// (absent or unknown: the shared endpoint).
+inline const QString kIndexNowEndpoint = QStringLiteral("indexnowendpoint");
 
 inline const QString kFieldDefault = QString();
 inline const QString kStartupDefault = QStringLiteral("0");

@@ -95,9 +95,7 @@ HostTable HostTable::Default()
         {QStringLiteral("infomak"), QStringLiteral("www.infomak.com")},
         {QStringLiteral("scrubtheweb"), QStringLiteral("www.scrubtheweb.com")},
     };
-    // The shared endpoint passes each submission on to every participating
-    // engine.
-    table.indexNowEndpoint_ = QStringLiteral("https://api.indexnow.org");
+    // No IndexNow endpoint: the user's choice applies (indexnow/endpoints.h).
     return table;
 }
 

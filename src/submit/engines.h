@@ -45,9 +45,9 @@ const QList<Engine> &Catalogue();
 // The catalogue entry behind a button, or nullptr.
 const Engine *EngineForControl(const QString &control);
 
-// Submission host for each host key, and the IndexNow endpoint. The real
-// hosts are configuration; a test builds the same table pointed at a local
-// server.
+// Submission host for each host key, and (for tests) an IndexNow endpoint.
+// The real hosts are configuration; a test builds the same table pointed at
+// a local server.
 class HostTable
 {
 public:
@@ -60,7 +60,9 @@ public:
     void setHost(const QString &hostKey, const QString &host);
     QStringList keys() const { return hosts_.keys(); }
 
-    // Where IndexNow submissions go: scheme and host, without a path.
+    // Where IndexNow submissions go, in place of the user's choice of
+    // endpoint: scheme and host, without a path. Empty (the default): the
+    // user's choice.
     QString indexNowEndpoint() const { return indexNowEndpoint_; }
     void setIndexNowEndpoint(const QString &endpoint) { indexNowEndpoint_ = endpoint; }
 
