@@ -322,6 +322,10 @@ void SitemapDialog::loaded(const indexnow::SitemapLoader::Result &result)
     read_ = result;
     error_ = result.cancelled ? QStringLiteral("Reading was cancelled: nothing is listed.")
                               : result.error;
+    if (error_.isEmpty() && !read_.entries.isEmpty() && read_.site.host().isEmpty())
+        error_ = QStringLiteral("A site map read from a file is sent for the host of Page URL: "
+                                "type the page address on the Site Information tab first, then "
+                                "read the file again.");
     if (!error_.isEmpty())
         read_.entries.clear();
     lblProgress->setText(result.cancelled
