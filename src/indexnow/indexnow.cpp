@@ -1,17 +1,22 @@
 #include "indexnow.h"
 
 #include "engines.h"
+#include "own_page.h"
 
 #include <QRandomGenerator>
 #include <QUrl>
 
 namespace indexnow {
 
+namespace ownpage {
+
 namespace {
 
 // Texts from outside (a stored key, a typed address) are shown cut to this
 // length.
 constexpr int kShownLength = 200;
+
+} // namespace
 
 QString Shown(const QString &text)
 {
@@ -31,7 +36,9 @@ QString Page(const QString &title, const QString &body)
                           "content=\"default-src 'none'; style-src 'unsafe-inline'\">"
                           "<title>%1</title><style>body{font-family:sans-serif;font-size:small;"
                           "margin:.5em}h2{font-size:1.3em;margin:.2em 0}p{margin:.4em 0}"
-                          "code{word-break:break-all}</style></head><body><h2>%1</h2>%2"
+                          "code{word-break:break-all}table{border-collapse:collapse}"
+                          "th,td{border:1px solid #999;padding:.1em .3em;text-align:left;"
+                          "vertical-align:top}</style></head><body><h2>%1</h2>%2"
                           "</body></html>")
         .arg(title.toHtmlEscaped(), body);
 }
@@ -46,7 +53,9 @@ QString Code(const QString &text)
     return QStringLiteral("<code>") + Html(text) + QStringLiteral("</code>");
 }
 
-} // namespace
+} // namespace ownpage
+
+using namespace ownpage;
 
 bool IsValidKey(const QString &key)
 {

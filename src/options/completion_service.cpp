@@ -1,5 +1,7 @@
 #include "completion_service.h"
 
+#include "settings_store.h"
+
 #include <QDir>
 #include <QUrl>
 
@@ -13,10 +15,7 @@ CompletionService::CompletionService(const QString &dataDir, int limit)
 
 QString CompletionService::DefaultDataDir()
 {
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/pagecrier");
+    return DataFolder();
 }
 
 QStringList CompletionService::Candidates(const QString &typed)

@@ -53,6 +53,15 @@ std::optional<settingsfile::Document> parse(const QString &path,
 
 } // namespace
 
+QString DataFolder()
+{
+    // XDG: a relative XDG_DATA_HOME is to be ignored.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/pagecrier");
+}
+
 QString SettingsStore::DefaultPath()
 {
     // XDG: a relative XDG_CONFIG_HOME is to be ignored.

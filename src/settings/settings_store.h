@@ -16,6 +16,10 @@ public:
     using Failure::Failure;
 };
 
+// The per-user data folder: $XDG_DATA_HOME/pagecrier, or
+// ~/.local/share/pagecrier (the completion lists, the IndexNow record).
+QString DataFolder();
+
 // Per-user store of text values addressed by application name, section and
 // key. Names are matched without regard to letter case; values are any text.
 // Nothing is cached: every call goes to the file, so each read sees the last
