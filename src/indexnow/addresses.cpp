@@ -30,13 +30,13 @@ std::optional<DropReason> Drop(const QString &loc, const QUrl &url, const QUrl &
         return DropReason::NotHttp;
     if (!url.userInfo().isEmpty())
         return DropReason::UserInfo;
-    if (url.isValid() && !url.host().isEmpty() &&
-        (url.host().compare(site.host(), Qt::CaseInsensitive) != 0 ||
-         ExplicitPort(url) != ExplicitPort(site)))
+    if (url.isValid() && !url.host().isEmpty() && !SameSite(url, site))
         return DropReason::OtherHost;
     QUrl same = url; // an address written another way is still the same one
     same.setPort(ExplicitPort(url));
-    const QString key = url.isValid() ? same.toString(QUrl::FullyEncoded) : loc;
+    QString key = url.isValid() ? same.toString(QUrl::FullyEncoded) : loc;
+    if (key == loc)
+        key = loc; // shares the text, which saves memory for a million of them
     if (seen->contains(key))
         return DropReason::Duplicate;
     seen->insert(key);
@@ -62,6 +62,12 @@ QString DropReasonText(DropReason reason)
         return QStringLiteral("carrying a user name or password");
     }
     return {};
+}
+
+bool SameSite(const QUrl &url, const QUrl &site)
+{
+    return url.host().compare(site.host(), Qt::CaseInsensitive) == 0 &&
+           ExplicitPort(url) == ExplicitPort(site);
 }
 
 QStringList PatternLines(const QString &text)

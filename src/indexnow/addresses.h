@@ -44,6 +44,10 @@ struct Selection
     int unchanged = 0; // lastmod not after the last received submission
 };
 
+// Whether url is on site's host and port, the scheme's own port counting as
+// none (http://a.example/ and https://a.example/ are one site).
+bool SameSite(const QUrl &url, const QUrl &site);
+
 // The patterns of an exclusion field: one a line, blanks around trimmed,
 // empty lines left out.
 QStringList PatternLines(const QString &text);

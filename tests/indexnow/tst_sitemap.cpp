@@ -1,28 +1,12 @@
+#include "gzip.h"
 #include "sitemap.h"
 
 #include <QtTest>
-
-#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 using indexnow::sitemap::File;
 
 namespace {
-
-QByteArray Gzip(const QByteArray &data)
-{
-    z_stream zs = {};
-    deflateInit2(&zs, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(qsizetype(deflateBound(&zs, uLong(data.size()))), '\0');
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    zs.avail_in = uInt(data.size());
-    zs.next_out = reinterpret_cast<Bytef *>(out.data());
-    zs.avail_out = uInt(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(qsizetype(zs.total_out));
-    deflateEnd(&zs);
-    return out;
-}
 
 const QString kName = u"https://a.example/map.xml"_s;
 
