@@ -27,6 +27,7 @@ public:
     // brings the open one to the front showing page's details. Returns it.
     static IndexNowKeyDialog *Open(QWidget *mainWindow, const QString &page, OpenInPane openInPane);
     static IndexNowKeyDialog *Instance();
+    ~IndexNowKeyDialog() override;
 
     // Reads the key (making one when there is none) and fills the fields.
     void Form_Load();
@@ -43,7 +44,6 @@ public:
 
 private:
     IndexNowKeyDialog();
-    ~IndexNowKeyDialog() override;
 
     QString page_;
     OpenInPane openInPane_;

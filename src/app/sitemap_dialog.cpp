@@ -165,6 +165,7 @@ SitemapDialog::SitemapDialog() : QDialog(nullptr)
     lblProgress->setTextFormat(Qt::PlainText);
     lblProgress->setWordWrap(true);
     lblProgress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblProgress->setText(QStringLiteral("Nothing read yet."));
     barProgress = new QProgressBar(this);
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setAccessibleName(QStringLiteral("Progress"));
