@@ -12,35 +12,54 @@ namespace indexnow {
 
 namespace {
 
+bool IsScheme(const QUrl &url, QLatin1StringView scheme)
+{
+    return url.scheme().compare(scheme, Qt::CaseInsensitive) == 0;
+}
+
 // The port an address names, with the scheme's own counted as none.
 int ExplicitPort(const QUrl &url)
 {
     const int port = url.port();
-    const QString scheme = url.scheme().toLower();
-    if ((scheme == u"http" && port == 80) || (scheme == u"https" && port == 443))
+    if ((port == 80 && IsScheme(url, QLatin1StringView("http"))) ||
+        (port == 443 && IsScheme(url, QLatin1StringView("https"))))
         return -1;
     return port;
 }
 
-std::optional<DropReason> Drop(const QString &loc, const QUrl &url, const QUrl &site,
+// The site's host and port, worked out once for all its addresses.
+struct Site
+{
+    QString host;
+    int port;
+};
+
+// Each part of an address is asked for once: Select runs over a million.
+std::optional<DropReason> Drop(const QString &loc, const QUrl &url, const Site &site,
                                QSet<QString> *seen)
 {
-    const QString scheme = url.scheme().toLower();
-    if (!scheme.isEmpty() && scheme != u"http" && scheme != u"https")
+    const bool http = IsScheme(url, QLatin1StringView("http"));
+    if (!http && !IsScheme(url, QLatin1StringView("https")) && !url.scheme().isEmpty())
         return DropReason::NotHttp;
     if (!url.userInfo().isEmpty())
         return DropReason::UserInfo;
-    if (url.isValid() && !url.host().isEmpty() && !SameSite(url, site))
+    const QString host = url.host();
+    const int port = ExplicitPort(url);
+    const bool valid = url.isValid();
+    if (valid && !host.isEmpty() &&
+        (host.compare(site.host, Qt::CaseInsensitive) != 0 || port != site.port))
         return DropReason::OtherHost;
-    QUrl same = url; // an address written another way is still the same one
-    same.setPort(ExplicitPort(url));
-    QString key = url.isValid() ? same.toString(QUrl::FullyEncoded) : loc;
+    // An address written another way (letter case, the scheme's own port) is
+    // still the same one.
+    const QUrl::FormattingOptions form(port < 0 ? QUrl::RemovePort : QUrl::None);
+    QString key = valid ? url.toString(form | QUrl::FullyEncoded) : loc;
     if (key == loc)
         key = loc; // shares the text, which saves memory for a million of them
-    if (seen->contains(key))
+    const qsizetype before = seen->size();
+    seen->insert(key); // one look-up, not two
+    if (seen->size() == before)
         return DropReason::Duplicate;
-    seen->insert(key);
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+    if (!valid || url.isRelative() || host.isEmpty())
         return DropReason::Malformed;
     return std::nullopt;
 }
@@ -110,11 +129,12 @@ Selection Select(const QList<sitemap::Entry> &entries, const QUrl &site,
                  const QStringList &patterns, const QDateTime &changedSince)
 {
     Selection selection;
+    const Site shared{site.host(), ExplicitPort(site)};
     QSet<QString> seen;
     seen.reserve(entries.size());
     for (const sitemap::Entry &entry : entries) {
         const QUrl url(entry.loc, QUrl::StrictMode);
-        if (const std::optional<DropReason> reason = Drop(entry.loc, url, site, &seen)) {
+        if (const std::optional<DropReason> reason = Drop(entry.loc, url, shared, &seen)) {
             Dropped &dropped = selection.dropped[*reason];
             if (dropped.count++ < kShownDrops)
                 dropped.first << entry.loc;

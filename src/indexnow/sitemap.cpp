@@ -1,7 +1,6 @@
 #include "sitemap.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
@@ -264,31 +263,57 @@ File Parse(const QByteArray &bytes, const QString &name)
 
 QDateTime ParseW3cDate(const QString &text)
 {
-    static const QRegularExpression w3c(
-        QStringLiteral("^(\\d{4})(?:-(\\d\\d)(?:-(\\d\\d)(?:T(\\d\\d):(\\d\\d)(?::(\\d\\d)"
-                       "(?:\\.(\\d{1,9}))?)?(?:(Z)|([+-])(\\d\\d):(\\d\\d)))?)?)?$"));
-    if (text.size() > 40)
-        return {};
-    const QRegularExpressionMatch m = w3c.match(text);
-    if (!m.hasMatch())
-        return {};
-    auto number = [&m](int group, int absent) {
-        return m.hasCaptured(group) ? m.capturedView(group).toInt() : absent;
+    // Read by hand: a site map has one date an entry, and a million of them
+    // must not cost a regular expression each.
+    qsizetype at = 0;
+    auto digits = [&text, &at](int count, int *value) {
+        *value = 0;
+        for (int i = 0; i < count; ++i, ++at) {
+            if (at >= text.size() || !text.at(at).isDigit() || text.at(at).unicode() > '9')
+                return false;
+            *value = *value * 10 + (text.at(at).unicode() - '0');
+        }
+        return true;
     };
-    const QDate date(number(1, 0), number(2, 1), number(3, 1));
-    const QString fraction = m.captured(7);
-    const int ms = fraction.isEmpty() ? 0 : (fraction + QStringLiteral("00")).left(3).toInt();
-    const QTime time(number(4, 0), number(5, 0), number(6, 0), ms);
-    if (!date.isValid() || !time.isValid())
+    auto next = [&text, &at](char16_t c) {
+        if (at >= text.size() || text.at(at) != c)
+            return false;
+        ++at;
+        return true;
+    };
+    int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0, ms = 0;
+    if (!digits(4, &year))
+        return {};
+    if (next(u'-') && (!digits(2, &month) || (next(u'-') && !digits(2, &day))))
         return {};
     int offset = 0; // seconds ahead of UTC
-    if (m.hasCaptured(9)) {
-        const int hours = number(10, 0);
-        const int minutes = number(11, 0);
-        if (hours > 14 || minutes > 59)
+    if (at == 10 && next(u'T')) {
+        if (!digits(2, &hour) || !next(u':') || !digits(2, &minute))
             return {};
-        offset = (hours * 60 + minutes) * 60 * (m.capturedView(9) == u"-" ? -1 : 1);
+        if (next(u':')) {
+            if (!digits(2, &second))
+                return {};
+            if (next(u'.')) { // a fraction of a second: its first three digits count
+                int digit = 0, place = 100;
+                if (!digits(1, &digit))
+                    return {};
+                for (ms = digit * 100; digits(1, &digit); place /= 10)
+                    ms += digit * place / 10;
+            }
+        }
+        if (!next(u'Z')) {
+            const bool ahead = next(u'+');
+            int hours = 0, minutes = 0;
+            if ((!ahead && !next(u'-')) || !digits(2, &hours) || !next(u':') ||
+                !digits(2, &minutes) || hours > 14 || minutes > 59)
+                return {};
+            offset = (hours * 60 + minutes) * 60 * (ahead ? 1 : -1);
+        }
     }
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second, ms);
+    if (at != text.size() || !date.isValid() || !time.isValid())
+        return {};
     return QDateTime(date, time, Qt::UTC).addSecs(-offset);
 }
 

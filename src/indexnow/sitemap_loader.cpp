@@ -155,7 +155,8 @@ void SitemapLoader::start(const QString &source, const QUrl &localSite)
     result_ = {};
     inIndex_ = false;
     queue_.clear();
-    queued_ = 0;
+    queued_ = started_ = applied_ = parsing_ = 0;
+    ready_.clear();
     seen_.clear();
     self_.clear();
     index_.clear();
@@ -184,7 +185,7 @@ void SitemapLoader::start(const QString &source, const QUrl &localSite)
     const quint64 run = run_;
     reportProgress();
     if (running_ && run == run_) // not cancelled or started again by a receiver
-        parse(reading_, {}, reading_);
+        parse(-1, reading_, {}, reading_);
 }
 
 void SitemapLoader::cancel()
@@ -201,7 +202,8 @@ void SitemapLoader::cancel()
 
 void SitemapLoader::read(const QUrl &url)
 {
-    reading_ = url.toString();
+    const QString name = reading_ = url.toString();
+    const int file = inIndex_ ? started_++ : -1;
     const quint64 run = run_;
     reportProgress();
     if (!running_ || run != run_) // cancelled or started again by a receiver
@@ -212,33 +214,39 @@ void SitemapLoader::read(const QUrl &url)
     request.maxBytes = sitemap::kMaxFileBytes + 1;
     request.maxRedirects = 5;
     // done never comes after cancel(), which the destructor calls.
-    request_ = http_.send(request, [this, url](const HttpReply &reply) {
+    request_ = http_.send(request, [this, url, name, file](const HttpReply &reply) {
         request_ = 0;
         const QString error = FetchError(url, reply);
+        if (!error.isEmpty() && file < 0)
+            return finish(error);
         if (!error.isEmpty()) {
-            if (!inIndex_)
-                return finish(error);
-            problem(error);
-            return next();
+            sitemap::File refused;
+            refused.error = error;
+            return parsed(file, name, refused);
         }
-        if (!inIndex_)
+        if (file < 0)
             self_ << Key(url) << Key(reply.url);
-        parse(url.toString(), reply.body, {});
+        parse(file, name, reply.body, {});
+        if (file >= 0)
+            pump(); // the next site map comes while this one is parsed
     });
 }
 
-void SitemapLoader::parse(const QString &name, const QByteArray &bytes, const QString &path)
+void SitemapLoader::parse(int file, const QString &name, const QByteArray &bytes,
+                          const QString &path)
 {
     const std::shared_ptr<Job> job = job_;
-    QThreadPool::globalInstance()->start([job, name, bytes, path] {
+    if (file >= 0)
+        ++parsing_;
+    QThreadPool::globalInstance()->start([job, file, name, bytes, path] {
         if (job->cancelled)
             return;
         QByteArray data = bytes;
-        sitemap::File file;
+        sitemap::File parsed;
         if (!path.isEmpty())
-            file.error = ReadFile(path, &data);
-        if (file.error.isEmpty())
-            file = sitemap::Parse(data, name);
+            parsed.error = ReadFile(path, &data);
+        if (parsed.error.isEmpty())
+            parsed = sitemap::Parse(data, name);
         data.clear();
         const QMutexLocker lock(&job->mutex);
         if (job->cancelled || !job->loader)
@@ -246,41 +254,54 @@ void SitemapLoader::parse(const QString &name, const QByteArray &bytes, const QS
         // Runs on the loader's thread, and not at all once the loader is gone.
         QMetaObject::invokeMethod(
             job->loader,
-            [loader = job->loader, job, file] {
-                if (loader->job_ == job && !job->cancelled)
-                    loader->parsed(file);
+            [loader = job->loader, job, file, name, parsed] {
+                if (loader->job_ == job && !job->cancelled) {
+                    loader->parsing_ -= file >= 0;
+                    loader->parsed(file, name, parsed);
+                }
             },
             Qt::QueuedConnection);
     });
 }
 
-void SitemapLoader::parsed(const sitemap::File &file)
+void SitemapLoader::parsed(int file, const QString &name, const sitemap::File &parsed)
 {
-    if (!inIndex_) {
-        if (!file.error.isEmpty())
-            return finish(file.error);
-        if (file.kind == sitemap::File::Index)
-            return takeIndex(file);
-        result_.entries = file.entries;
+    if (file < 0) { // the file asked for
+        if (!parsed.error.isEmpty())
+            return finish(parsed.error);
+        if (parsed.kind == sitemap::File::Index)
+            return takeIndex(parsed);
+        result_.entries = parsed.entries;
         return finish();
     }
-    if (!file.error.isEmpty()) {
-        problem(file.error);
-    } else if (file.kind == sitemap::File::Index) {
-        problem(QStringLiteral("Left out %1: it is an index itself, and indexes are followed "
-                               "only one level deep.")
-                    .arg(reading_));
-    } else {
-        const qsizetype room = sitemap::kMaxTotal - result_.entries.size();
-        result_.entries.append(file.entries.mid(0, room));
-        if (file.entries.size() > room) {
-            problem(QStringLiteral("Stopped at %1 addresses, the most read in one go: the rest "
-                                   "of %2 and %3 more site maps were not read.")
-                        .arg(Count(sitemap::kMaxTotal), reading_, Count(queue_.size())));
-            queue_.clear();
+    // An index's site maps may be parsed two at a time: they are taken in
+    // the index's order.
+    ready_.insert(file, {name, parsed});
+    for (auto it = ready_.find(applied_); it != ready_.end(); it = ready_.find(applied_)) {
+        const auto [map, got] = *it;
+        ready_.erase(it);
+        ++applied_;
+        if (!got.error.isEmpty()) {
+            problem(got.error);
+        } else if (got.kind == sitemap::File::Index) {
+            problem(QStringLiteral("Left out %1: it is an index itself, and indexes are "
+                                   "followed only one level deep.")
+                        .arg(map));
+        } else {
+            const qsizetype room = sitemap::kMaxTotal - result_.entries.size();
+            result_.entries.append(got.entries.mid(0, room));
+            if (got.entries.size() > room) {
+                problem(QStringLiteral("Stopped at %1 addresses, the most read in one go: the "
+                                       "rest of %2 and %3 more site maps were not read.")
+                            .arg(Count(sitemap::kMaxTotal), map, Count(queued_ - applied_)));
+                if (request_)
+                    http_.cancel(request_);
+                request_ = 0;
+                return finish();
+            }
         }
     }
-    next();
+    pump();
 }
 
 void SitemapLoader::takeIndex(const sitemap::File &file)
@@ -309,13 +330,16 @@ void SitemapLoader::takeIndex(const sitemap::File &file)
         seen_ << key;
     }
     queued_ = int(queue_.size());
-    next();
+    pump();
 }
 
-void SitemapLoader::next()
+void SitemapLoader::pump()
 {
-    if (!queue_.isEmpty())
+    // One request at a time, and at most two files held besides it.
+    if (!request_ && !queue_.isEmpty() && parsing_ + ready_.size() < 2)
         return read(queue_.takeFirst());
+    if (request_ || !queue_.isEmpty() || parsing_ || !ready_.isEmpty())
+        return;
     if (result_.entries.isEmpty())
         return finish(
             QStringLiteral("None of the site maps of the index %1 could be read.").arg(index_));
@@ -335,11 +359,10 @@ void SitemapLoader::reportProgress()
     if (!inIndex_)
         emit progress(QStringLiteral("Reading %1").arg(reading_));
     else
+        // In one pass: an address may hold "%3" of its own.
         emit progress(QStringLiteral("Reading %1 (%2 of %3): %4 addresses so far")
-                          .arg(reading_)
-                          .arg(queued_ - queue_.size())
-                          .arg(queued_)
-                          .arg(Count(result_.entries.size())));
+                          .arg(reading_, QString::number(started_), QString::number(queued_),
+                               Count(result_.entries.size())));
 }
 
 void SitemapLoader::finish(const QString &error)

@@ -3,11 +3,13 @@
 #include "http.h"
 #include "sitemap.h"
 
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QUrl>
 
 #include <memory>
+#include <utility>
 
 // Reads a site map from the web or a local file, following an index's site
 // maps one level deep (never the index itself, never one twice, only on the
@@ -52,11 +54,12 @@ signals:
 
 private:
     struct Job;
+    // file: the number of an index's site map, -1 for the file asked for.
     void read(const QUrl &url);
-    void parse(const QString &name, const QByteArray &bytes, const QString &path);
-    void parsed(const sitemap::File &file);
+    void parse(int file, const QString &name, const QByteArray &bytes, const QString &path);
+    void parsed(int file, const QString &name, const sitemap::File &parsed);
     void takeIndex(const sitemap::File &file);
-    void next();
+    void pump();
     void problem(const QString &text);
     void finish(const QString &error = {});
     void reportProgress();
@@ -71,7 +74,11 @@ private:
     QString reading_;      // the address or path being read
     QList<QUrl> queue_;    // an index's site maps still to read
     int queued_ = 0;       // how many site maps the index gave
-    QSet<QString> seen_;   // site maps read or queued
+    int started_ = 0;      // of those, how many were asked for
+    int applied_ = 0;      // and taken into result_, in the index's order
+    int parsing_ = 0;      // on a worker thread now
+    QMap<int, std::pair<QString, sitemap::File>> ready_; // parsed, waiting for their turn
+    QSet<QString> seen_;                                 // site maps read or queued
     QSet<QString> self_;   // the index's own address, as asked for and as reached
     QString index_;        // the index's address or path
     int moreProblems_ = 0; // left out of problems, which holds kShownProblems at most

@@ -14,36 +14,31 @@ private slots:
     {
         QTest::addColumn<QStringList>("locs"); // "<address>" or "<address> @ <lastmod>"
         QTest::addColumn<QStringList>("patterns");
-        QTest::addColumn<QStringList>("kept");
-        QTest::addColumn<QString>("dropped"); // "<reason> <count>: <first, ...>"
-        QTest::addColumn<int>("excluded");
-        QTest::addColumn<int>("unchanged");
+        // "<kept> | <reason> <count>: <first, ...>; ... | <excluded> <unchanged>"
+        QTest::addColumn<QString>("outcome");
         const QString ok = u"https://a.example/ok"_s;
         auto row = [&](const char *name, const QStringList &bad, const QString &dropped) {
-            QTest::newRow(name) << QStringList{ok} + bad << QStringList() << QStringList{ok}
-                                << dropped << 0 << 0;
+            QTest::newRow(name) << QStringList{ok} + bad << QStringList()
+                                << ok + u" | "_s + dropped + u" | 0 0"_s;
         };
         row("not http", {u"javascript:alert(1)"_s, u"file:///etc/passwd"_s, u"FTP://a.example/"_s},
             u"0 3: javascript:alert(1), file:///etc/passwd, FTP://a.example/"_s);
         row("user info", {u"https://u:p@a.example/"_s, u"https://a.example@b.example/"_s},
             u"4 2: https://u:p@a.example/, https://a.example@b.example/"_s);
-        row("other host or port",
-            {u"https://b.example/"_s, u"https://www.a.example/"_s, u"http://a.example:8080/"_s},
-            u"1 3: https://b.example/, https://www.a.example/, http://a.example:8080/"_s);
+        QStringList hosts{u"https://b.example/"_s, u"https://www.a.example/"_s,
+                          u"http://a.example:8080/"_s, u"https://a.example:80/"_s};
+        for (int i = 0; i < 3; ++i)
+            hosts << u"https://b.example/%1"_s.arg(i);
+        row("other host or port, five shown", hosts, u"1 7: "_s + hosts.mid(0, 5).join(u", "));
         row("duplicate", {u"https://A.example:443/ok"_s}, u"2 1: https://A.example:443/ok"_s);
-        row("malformed",
-            {u"/ok"_s, u"https://a.example/a b"_s, u"http:///x"_s, u"https://a.example:99999/"_s},
-            u"3 4: /ok, https://a.example/a b, http:///x, https://a.example:99999/"_s);
-        QStringList many;
-        for (int i = 0; i < 7; ++i)
-            many << u"https://b.example/%1"_s.arg(i);
-        row("first five shown", many, u"1 7: "_s + many.mid(0, 5).join(u", "));
+        row("malformed", {u"/ok"_s, u"https://a.example/a b"_s, u"http:///x"_s},
+            u"3 3: /ok, https://a.example/a b, http:///x"_s);
         QTest::newRow("excluded, changed only")
             << QStringList{u"https://a.example/tag/x"_s,
-                           u"http://a.example/old @ 2024-05-01T10:00Z"_s,
-                           u"https://a.example/new @ 2024-05-01T10:00:01Z"_s, ok}
+                           u"http://a.example/o @ 2024-05-01T10:00Z"_s,
+                           u"https://a.example/n @ 2024-05-01T10:00:01Z"_s, ok}
             << QStringList{u"*/tag/*"_s, u"*/nothing"_s}
-            << QStringList{u"https://a.example/new"_s, ok} << QString() << 1 << 1;
+            << u"https://a.example/n https://a.example/ok |  | 1 1"_s;
     }
     void select()
     {
@@ -56,13 +51,13 @@ private slots:
         const indexnow::Selection selection =
             indexnow::Select(entries, QUrl(u"https://a.example/sitemap.xml"_s), patterns,
                              QDateTime(QDate(2024, 5, 1), QTime(10, 0), Qt::UTC));
-        QTEST(selection.kept, "kept");
         QStringList dropped;
         for (auto it = selection.dropped.cbegin(); it != selection.dropped.cend(); ++it)
             dropped << u"%1 %2: %3"_s.arg(int(it.key())).arg(it->count).arg(it->first.join(u", "));
-        QTEST(dropped.join(u"; "), "dropped");
-        QTEST(selection.excluded, "excluded");
-        QTEST(selection.unchanged, "unchanged");
+        QTEST(u"%1 | %2 | %3 %4"_s.arg(selection.kept.join(u' '), dropped.join(u"; "))
+                  .arg(selection.excluded)
+                  .arg(selection.unchanged),
+              "outcome");
     }
 
     void patterns_data()
@@ -71,13 +66,10 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<bool>("matches");
         QTest::newRow("tag") << u"https://a.example/tag/x"_s << u"*/tag/*"_s << true;
-        QTest::newRow("tags") << u"https://a.example/tags"_s << u"*/tag/*"_s << false;
-        QTest::newRow("whole") << u"https://a.example/x"_s << u"https://a.example/"_s << false;
-        QTest::newRow("empty run") << u"ab"_s << u"a*b*"_s << true;
-        QTest::newRow("literal ? and .") << u"https://a.example/?p=1"_s << u"*/?p=*"_s << true;
+        QTest::newRow("whole") << u"https://a.example/tag/x"_s << u"*/tag/"_s << false;
         QTest::newRow("? is no wildcard") << u"https://a.example/xp=1"_s << u"*/?p=*"_s << false;
         QTest::newRow("letter case") << u"https://a.example/TAG/"_s << u"*/tag/*"_s << false;
-        QTest::newRow("backtracking") << u"aXbYbZc"_s << u"a*b*c"_s << true;
+        QTest::newRow("backtracking") << u"aXbYbZc"_s << u"a*b**c"_s << true;
         QTest::newRow("long, no match") << QString(20000, u'a') << u"*a*a*a*a*a*a*a*a*b"_s << false;
     }
     void patterns()

@@ -22,34 +22,31 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QStringList>("locs");
+        QTest::addColumn<QString>("locs");         // one a blank
         QTest::addColumn<QString>("firstLastmod"); // UTC, or empty
         const QByteArray urlset =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<urlset "
-            "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\" xmlns:i=\"urn:i\"><url><loc> "
-            "https://a.example/?p=1&amp;q=2 </loc><lastmod>2024-05-01T10:20:30+02:00</lastmod>"
-            "<i:image><i:loc>https://a.example/i.png</i:loc></i:image></url><url><loc>"
-            "https://a.example/b</loc><changefreq>daily</changefreq></url></urlset>";
-        const QByteArray index = "\xef\xbb\xbf <sitemapindex><sitemap><loc>https://a.example/1.xml"
-                                 "</loc><lastmod>2024-05-01</lastmod></sitemap><sitemap><loc>"
-                                 "https://a.example/2.xml.gz</loc></sitemap></sitemapindex>";
-        const QByteArray text =
-            "\xef\xbb\xbf\r\n  https://a.example/x \r\n\r\nhttps://a.example/\xc3\xa9";
-        const QStringList urlsetLocs = {u"https://a.example/?p=1&q=2"_s, u"https://a.example/b"_s};
-        const QStringList indexLocs = {u"https://a.example/1.xml"_s,
-                                       u"https://a.example/2.xml.gz"_s};
-        const QStringList textLocs = {u"https://a.example/x"_s, u"https://a.example/\u00e9"_s};
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<urlset xmlns=\"http://www.sitemaps.org/"
+            "schemas/sitemap/0.9\" xmlns:i=\"urn:i\"><url><loc> /a?p=1&amp;q=2 </loc><lastmod>"
+            "2024-05-01T10:20:30+02:00</lastmod><i:image><i:loc>/i.png</i:loc></i:image></url>"
+            "<url><loc>/b</loc><changefreq>daily</changefreq></url></urlset>";
+        const QByteArray index = "\xef\xbb\xbf <sitemapindex><sitemap><loc>/1.xml</loc><lastmod>"
+                                 "2024-05-01</lastmod></sitemap><sitemap><loc>/2.xml.gz</loc>"
+                                 "</sitemap></sitemapindex>";
+        const QByteArray text = "\xef\xbb\xbf\r\n  /x \r\n\r\n/\xc3\xa9";
         for (const bool gzip : {false, true}) {
             auto data = [gzip](const QByteArray &bytes) { return gzip ? Gzip(bytes) : bytes; };
             QTest::addRow("urlset%s", gzip ? ".gz" : "")
-                << data(urlset) << int(File::UrlSet) << urlsetLocs << u"2024-05-01T08:20:30Z"_s;
+                << data(urlset) << int(File::UrlSet) << u"/a?p=1&q=2 /b"_s
+                << u"2024-05-01T08:20:30Z"_s;
             QTest::addRow("index%s", gzip ? ".gz" : "")
-                << data(index) << int(File::Index) << indexLocs << u"2024-05-01T00:00:00Z"_s;
+                << data(index) << int(File::Index) << u"/1.xml /2.xml.gz"_s
+                << u"2024-05-01T00:00:00Z"_s;
             QTest::addRow("text%s", gzip ? ".gz" : "")
-                << data(text) << int(File::Text) << textLocs << QString();
+                << data(text) << int(File::Text) << u"/x /\u00e9"_s << QString();
         }
         QTest::newRow("text in two gzip members")
-            << Gzip(text.left(20)) + Gzip(text.mid(20)) << int(File::Text) << textLocs << QString();
+            << Gzip(text.left(9)) + Gzip(text.mid(9)) << int(File::Text) << u"/x /\u00e9"_s
+            << QString();
     }
     void formats()
     {
@@ -60,7 +57,7 @@ private slots:
         QStringList locs;
         for (const indexnow::sitemap::Entry &entry : file.entries)
             locs << entry.loc;
-        QTEST(locs, "locs");
+        QTEST(locs.join(u' '), "locs");
         QTEST(file.entries.first().lastmod.toString(Qt::ISODate), "firstLastmod");
     }
 
@@ -110,8 +107,8 @@ private slots:
         QTest::newRow("year") << u"2024"_s << u"2024-01-01T00:00:00.000Z"_s;
         QTest::newRow("month") << u"2024-05"_s << u"2024-05-01T00:00:00.000Z"_s;
         QTest::newRow("minutes") << u"2024-05-01T10:20Z"_s << u"2024-05-01T10:20:00.000Z"_s;
-        QTest::newRow("fraction") << u"2024-05-01T10:20:30.5+02:00"_s
-                                  << u"2024-05-01T08:20:30.500Z"_s;
+        QTest::newRow("fraction, offset")
+            << u"2024-05-01T10:20:30.123456789+02:00"_s << u"2024-05-01T08:20:30.123Z"_s;
         QTest::newRow("next year in UTC")
             << u"2024-12-31T23:30-01:00"_s << u"2025-01-01T00:30:00.000Z"_s;
         for (const QString &text : {u"2024-13-01"_s, u"2024-02-30"_s, u"2024-05-01T10:20"_s,
