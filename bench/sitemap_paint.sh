@@ -16,8 +16,10 @@ build=$("$(dirname "$0")/build.sh" sitemap_paint_bench pagecrier_engine pagecrie
 tmp=$(mktemp -d)
 server= xvfb=
 cleanup() {
-    [[ -n "$server" ]] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-    [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    for pid in $server $xvfb; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     rm -rf "$tmp"
 }
 trap cleanup EXIT
