@@ -378,17 +378,24 @@ void Form1::mnuToolsIndexNow_Click()
     const QString endpoint = hosts_.indexNowEndpoint().isEmpty()
                                  ? indexnow::EndpointAddress(indexnow::ChosenEndpointId())
                                  : hosts_.indexNowEndpoint();
+    indexnow::Http &http = indexnow::SharedHttp();
     WebBrowser1->ShowPage(indexnow::SendingPage(page));
     const int timeoutMs = indexNowTimeoutMs_;
     QPointer<WebBrowser> pane = WebBrowser1;
-    WebBrowser1->Fetch(indexnow::RequestAddress(endpoint, page, key), timeoutMs,
-                       [pane, page, key, timeoutMs](const HttpReply &reply) {
-                           RunHandler("mnuToolsIndexNow_Click", [&] {
-                               if (pane)
-                                   pane->ShowPage(
-                                       indexnow::AnswerPage(reply, page, key, timeoutMs));
-                           });
-                       });
+    // A new submission replaces one still waiting.
+    http.cancel(indexNowRequest_);
+    indexNowRequest_ = indexnow::SubmitAddress(
+        http, endpoint, page, key,
+        [pane, page, key, timeoutMs](const HttpReply &reply) {
+            RunHandler("mnuToolsIndexNow_Click", [&] {
+                if (pane)
+                    pane->ShowPage(indexnow::AnswerPage(reply, page, key, timeoutMs));
+            });
+        },
+        timeoutMs,
+        [](const QString &failure) {
+            RunHandler("mnuToolsIndexNow_Click", [&] { throw Failure(failure); });
+        });
 }
 
 void Form1::mnuToolsIndexNowKey_Click()

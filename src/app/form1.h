@@ -77,6 +77,7 @@ private:
 
     HostTable hosts_ = HostTable::Default();
     int indexNowTimeoutMs_ = indexnow::kTimeoutMs;
+    quint64 indexNowRequest_ = 0;
     TwipsGeometry geometry_;
     QHash<QString, QWidget *> controls_;
     QWidget *client_ = nullptr;

@@ -2,13 +2,9 @@
 
 #include "pane_engine.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QProgressBar>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -102,9 +98,6 @@ public:
 
     ~Engine() override
     {
-        // A request still on its way ends here, unanswered.
-        QObject::disconnect(replyFinished_);
-        delete network_;
         // The page must go before its profile.
         delete view_;
     }
@@ -117,41 +110,6 @@ public:
                        QString::fromLatin1(html.toUtf8().toBase64()));
         page_->allowOwnPage(own);
         view_->load(own);
-    }
-
-    void fetch(const QUrl &url, int timeoutMs, std::function<void(const HttpReply &)> done) override
-    {
-        if (reply_) {
-            QObject::disconnect(replyFinished_);
-            reply_->abort();
-            reply_->deleteLater();
-        }
-        if (!network_)
-            network_ = new QNetworkAccessManager(pane_);
-        QNetworkRequest request(url);
-        request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Pagecrier"));
-        QNetworkReply *reply = network_->get(request);
-        reply_ = reply;
-        auto timedOut = std::make_shared<bool>(false);
-        QTimer::singleShot(timeoutMs, reply, [reply, timedOut] {
-            *timedOut = true;
-            reply->abort();
-        });
-        replyFinished_ =
-            QObject::connect(reply, &QNetworkReply::finished, reply, [reply, timedOut, done] {
-                HttpReply answer;
-                const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-                if (status.isValid()) {
-                    answer.status = status.toInt();
-                    answer.reason =
-                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-                } else {
-                    answer.timedOut = *timedOut;
-                    answer.error = reply->errorString();
-                }
-                reply->deleteLater();
-                done(answer);
-            });
     }
 
     void setGeometry(const QRect &rect) override
@@ -183,9 +141,6 @@ private:
     QWebEngineView *view_ = nullptr;
     PanePage *page_ = nullptr;
     QProgressBar *progress_ = nullptr;
-    QNetworkAccessManager *network_ = nullptr;
-    QPointer<QNetworkReply> reply_;
-    QMetaObject::Connection replyFinished_;
     QPointer<QWidget> pageWidget_;
 };
 

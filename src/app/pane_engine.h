@@ -1,11 +1,7 @@
 #pragma once
 
-#include "http_reply.h"
-
 #include <QRect>
 #include <QUrl>
-
-#include <functional>
 
 class QWebEngineView;
 class QWidget;
@@ -23,11 +19,6 @@ public:
     // Shows html, a page the program made, in place of the current page.
     // Only this exact page is let through the pane's confinement.
     virtual void showPage(const QString &html) = 0;
-    // A GET request for url made by the program itself (not by the page),
-    // given up after timeoutMs; done is called with what came of it. A new
-    // request replaces one still waiting, whose done is then never called.
-    virtual void fetch(const QUrl &url, int timeoutMs,
-                       std::function<void(const HttpReply &)> done) = 0;
     // Places the page (and the pane's progress line) within the pane.
     virtual void setGeometry(const QRect &rect) = 0;
     // The view showing the page, for focus and for tests.

@@ -151,12 +151,6 @@ void WebBrowser::ShowPage(const QString &html)
     startedEngine().showPage(html);
 }
 
-void WebBrowser::Fetch(const QString &address, int timeoutMs,
-                       std::function<void(const HttpReply &)> done)
-{
-    startedEngine().fetch(QUrl(address, QUrl::StrictMode), timeoutMs, std::move(done));
-}
-
 void WebBrowser::loadPending()
 {
     hasPending_ = false;

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "http_reply.h"
-
 #include <QUrl>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class PaneEngine;
@@ -37,13 +34,6 @@ public:
     // Shows html, a short page made by the program, in the pane. Fails like
     // Navigate.
     void ShowPage(const QString &html);
-
-    // Makes a GET request for address itself, with Qt Network (the engine's
-    // module carries it, so the program does not load it before the window
-    // shows), and calls done with the answer, or with the error when none
-    // came within timeoutMs. A new request replaces one still waiting, whose
-    // done is never called. Fails like Navigate.
-    void Fetch(const QString &address, int timeoutMs, std::function<void(const HttpReply &)> done);
 
     // Loads the web engine now if it is not there yet. Returns false, and
     // shows why inside the pane, when it cannot be loaded.

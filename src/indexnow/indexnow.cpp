@@ -1,7 +1,9 @@
 #include "indexnow.h"
 
 #include "engines.h"
+#include "failure.h"
 #include "own_page.h"
+#include "record.h"
 
 #include <QRandomGenerator>
 #include <QUrl>
@@ -128,74 +130,133 @@ QString SendingPage(const QString &page)
                 P(QStringLiteral("Submitting %1 &hellip;").arg(Code(page))));
 }
 
-QString AnswerPage(const HttpReply &reply, const QString &page, const QString &key, int timeoutMs)
+QString Meaning(const HttpReply &reply, int timeoutMs)
 {
-    QString title;
-    QString advice;
-    const QString keyFile = KeyFileAddress(page, key);
+    if (reply.certificateError)
+        return QStringLiteral("certificate not verified");
     switch (reply.status) {
     case 200:
-        title = QStringLiteral("IndexNow: received");
-        advice = P(QStringLiteral("The address was received and is passed on to the search "
-                                  "engines that take part in IndexNow. They will fetch the page "
-                                  "in their own time; there is nothing more to do."));
-        break;
+        return QStringLiteral("received");
     case 202:
-        title = QStringLiteral("IndexNow: received, key check pending");
-        advice = P(QStringLiteral("The address was received, but the key has not been checked "
-                                  "yet. Keep the key file %1 on the site: the engines fetch it to "
-                                  "check the key.")
-                       .arg(Code(keyFile)));
-        break;
+        return QStringLiteral("received, key check pending");
     case 400:
-        title = QStringLiteral("IndexNow: bad request");
-        advice = P(QStringLiteral("The endpoint did not take the request as valid. Check that the "
-                                  "Page URL field holds the page's complete address."));
-        break;
+        return QStringLiteral("bad request");
     case 403:
-        title = QStringLiteral("IndexNow: key not valid");
-        advice = P(QStringLiteral("The key file is missing from the site or holds something else. "
-                                  "Put a text file named %1 at the root of the site, so that it "
-                                  "is served at %2, holding just the key, in UTF-8:")
-                       .arg(Code(KeyFileName(key)), Code(keyFile))) +
-                 P(Code(key)) +
-                 P(QStringLiteral("Then submit again. Tools, IndexNow Key... shows these "
-                                  "details and can open the file's address in the pane."));
-        break;
+        return QStringLiteral("key not valid");
     case 422:
-        title = QStringLiteral("IndexNow: address not on the key's host");
-        advice = P(QStringLiteral("The page address does not belong to the host the key was "
-                                  "checked for. Submit only addresses on the host that serves "
-                                  "%1, and check the address for typing errors.")
-                       .arg(Code(KeyFileName(key))));
-        break;
+        return QStringLiteral("address not on the key's host");
     case 429:
-        title = QStringLiteral("IndexNow: too many requests");
-        advice = P(QStringLiteral("The endpoint is getting too many requests. Wait a while (an "
-                                  "hour or more) before submitting again."));
-        break;
+        return QStringLiteral("too many requests");
     case 0:
-        title = reply.timedOut
-                    ? QStringLiteral("IndexNow: no answer in %1 seconds").arg(timeoutMs / 1000.0)
-                    : QStringLiteral("IndexNow: no answer");
-        advice = P(reply.timedOut
-                       ? QStringLiteral("The endpoint did not answer in time. It may be busy or "
-                                        "out of reach; try again later.")
-                       : QStringLiteral("The request could not be sent or its answer could not "
-                                        "be read: %1. Check the network connection and try "
-                                        "again.")
-                             .arg(Html(reply.error)));
-        break;
+        return reply.timedOut ? QStringLiteral("no answer in %1 seconds").arg(timeoutMs / 1000.0)
+                              : QStringLiteral("no answer");
     default:
-        title = QStringLiteral("IndexNow: unexpected answer %1").arg(reply.status);
-        advice = P(QStringLiteral("The endpoint answered with a status that IndexNow does not "
-                                  "describe. Try again later."));
-        break;
+        return QStringLiteral("unexpected answer %1").arg(reply.status);
     }
+}
+
+namespace {
+
+// The advice on reply, a paragraph an item: as HTML for the pane's page, or
+// as plain text.
+QStringList AdviceParagraphs(const HttpReply &reply, const QString &keyFile, const QString &key,
+                             bool html)
+{
+    const auto code = [html](const QString &text) { return html ? Code(text) : Shown(text); };
+    const auto text = [html](const QString &text) { return html ? Html(text) : Shown(text); };
+    if (reply.certificateError)
+        return {QStringLiteral("The connection to %1 was refused because the site's identity "
+                               "could not be checked: its certificate could not be verified "
+                               "(%2). Nothing was sent.")
+                    .arg(code(reply.url.host()), text(reply.error)),
+                QStringLiteral("Check that this computer's date and time are right. A proxy, or "
+                               "a security program that intercepts secure connections (some "
+                               "antivirus programs and company networks do), causes this too: "
+                               "let it pass the connection through unchanged, or ask whoever "
+                               "runs it. Then submit again.")};
+    switch (reply.status) {
+    case 200:
+        return {QStringLiteral("The address was received and is passed on to the search engines "
+                               "that take part in IndexNow. They will fetch the page in their "
+                               "own time; there is nothing more to do.")};
+    case 202:
+        return {QStringLiteral("The address was received, but the key has not been checked yet. "
+                               "Keep the key file %1 on the site: the engines fetch it to check "
+                               "the key.")
+                    .arg(code(keyFile))};
+    case 400:
+        return {QStringLiteral("The endpoint did not take the request as valid. Check that the "
+                               "Page URL field holds the page's complete address.")};
+    case 403:
+        return {QStringLiteral("The key file is missing from the site or holds something else. "
+                               "Put a text file named %1 at the root of the site, so that it is "
+                               "served at %2, holding just the key, in UTF-8:")
+                    .arg(code(KeyFileName(key)), code(keyFile)),
+                code(key),
+                QStringLiteral("Then submit again. Tools, IndexNow Key... shows these details "
+                               "and can open the file's address in the pane.")};
+    case 422:
+        return {QStringLiteral("The page address does not belong to the host the key was checked "
+                               "for. Submit only addresses on the host that serves %1, and check "
+                               "the address for typing errors.")
+                    .arg(code(KeyFileName(key)))};
+    case 429:
+        return {QStringLiteral("The endpoint is getting too many requests. Wait a while (an hour "
+                               "or more) before submitting again.")};
+    case 0:
+        if (reply.timedOut)
+            return {QStringLiteral("The endpoint did not answer in time. It may be busy or out of "
+                                   "reach; try again later.")};
+        return {QStringLiteral("The request could not be sent or its answer could not be read: "
+                               "%1. Check the network connection and try again.")
+                    .arg(text(reply.error))};
+    default:
+        return {QStringLiteral("The endpoint answered with a status that IndexNow does not "
+                               "describe. Try again later.")};
+    }
+}
+
+} // namespace
+
+QString Advice(const HttpReply &reply, const QString &keyFileAddress, const QString &key)
+{
+    return AdviceParagraphs(reply, keyFileAddress, key, false).join(QLatin1Char('\n'));
+}
+
+QString AnswerPage(const HttpReply &reply, const QString &page, const QString &key, int timeoutMs)
+{
     QString body = P(QStringLiteral("Page: %1").arg(Code(page)));
     if (reply.status != 0)
         body += P(QStringLiteral("Answer: %1 %2").arg(reply.status).arg(Html(reply.reason)));
-    return Page(title, body + advice);
+    for (const QString &paragraph : AdviceParagraphs(reply, KeyFileAddress(page, key), key, true))
+        body += P(paragraph);
+    return Page(QStringLiteral("IndexNow: ") + Meaning(reply, timeoutMs), body);
+}
+
+quint64 SubmitAddress(Http &http, const QString &endpoint, const QString &page, const QString &key,
+                      std::function<void(const HttpReply &)> done, int timeoutMs,
+                      std::function<void(const QString &)> recordFailed)
+{
+    HttpRequest request;
+    request.url = QUrl(RequestAddress(endpoint, page, key), QUrl::StrictMode);
+    request.timeoutMs = timeoutMs;
+    return http.send(request, [=](const HttpReply &reply) {
+        RecordEntry entry;
+        entry.time = QDateTime::currentDateTimeUtc();
+        entry.endpoint = endpoint;
+        entry.host = QUrl(page, QUrl::TolerantMode).host();
+        entry.count = 1;
+        entry.first = page;
+        entry.status = reply.status;
+        entry.meaning = Meaning(reply, timeoutMs);
+        try {
+            Record().Append(entry);
+        } catch (const Failure &failure) {
+            if (recordFailed)
+                recordFailed(failure.message());
+        }
+        done(reply);
+    });
 }
 
 } // namespace indexnow

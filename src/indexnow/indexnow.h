@@ -58,8 +58,10 @@ QString Meaning(const HttpReply &reply, int timeoutMs = kTimeoutMs);
 QString Advice(const HttpReply &reply, const QString &keyFileAddress, const QString &key);
 
 // Submits page alone (one GET to endpoint), adds the answer to the record
-// and calls done with it. Returns the request's id (Http::cancel).
+// and calls done with it. Returns the request's id (Http::cancel). When the
+// record cannot be written, recordFailed (if given) is told why first.
 quint64 SubmitAddress(Http &http, const QString &endpoint, const QString &page, const QString &key,
-                      std::function<void(const HttpReply &)> done, int timeoutMs = kTimeoutMs);
+                      std::function<void(const HttpReply &)> done, int timeoutMs = kTimeoutMs,
+                      std::function<void(const QString &)> recordFailed = {});
 
 } // namespace indexnow

@@ -15,6 +15,7 @@
 #include "indexnow_key.h"
 #include "keys.h"
 #include "local_server.h"
+#include "record.h"
 #include "settings_store.h"
 #include "sitemap_dialog.h"
 #include "test_support.h"
@@ -297,22 +298,32 @@ private slots:
         QTest::newRow("500 Internal Server Error") << u"IndexNow: unexpected answer 500"_s;
         QTest::newRow("hang up") << u"IndexNow: no answer"_s;
         QTest::newRow("no answer") << u"IndexNow: no answer in 2 seconds"_s;
+        QTest::newRow("certificate") << u"IndexNow: certificate not verified"_s;
     }
     void indexNow_answerExplainedInThePane()
     {
         const QByteArray tag = QTest::currentDataTag();
         server_.setStatus(u"/indexnow"_s, tag == "no answer" ? QByteArray() : tag);
+        LocalServer untrusted(LocalServer::Untrusted);
+        HostTable hosts = HostTable::AllAt(server_.host());
+        if (tag == "certificate")
+            hosts.setIndexNowEndpoint(untrusted.url({}));
+        form_->setHosts(hosts);
         fill({u"http://example.com/a b?c=1&d#e\u00e9"_s});
         control<QAction>(u"mnuToolsIndexNow"_s)->trigger();
         const QString sent = "GET /indexnow?url=http://example.com/a%20b?c%3D1%26d%23e%C3%A9&key=";
         // (After a hang-up the network layer may try once more.)
-        QTRY_COMPARE(server_.requests().value(0),
-                     sent + stored({keys::kIndexNowKey})[0] + " HTTP/1.1");
-        QVERIFY(server_.lastHead.contains("\r\nUser-Agent: Pagecrier\r\n"));
+        if (tag != "certificate") {
+            QTRY_COMPARE(server_.requests().value(0),
+                         sent + stored({keys::kIndexNowKey})[0] + " HTTP/1.1");
+            QVERIFY(server_.lastHead.contains("\r\nUser-Agent: Pagecrier\r\n"));
+        }
         QFETCH(QString, title);
         if (tag == "no answer") // while it waits, the pane says so
             QTRY_COMPARE(view()->title(), u"IndexNow: sending"_s);
         QTRY_COMPARE(view()->title(), title);
+        // Recorded, as the page says it.
+        QCOMPARE("IndexNow: " + indexnow::Record().Entries().value(0).meaning, title);
     }
 
     void indexNowKey_fileShown_newKeyMade_badKeySendsNothing()

@@ -29,8 +29,12 @@ public:
         if (tls == Untrusted) {
             auto *ssl = new QSslServer;
             QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-            config.setLocalCertificate(QSslCertificate(Read("untrusted_cert.pem")));
-            config.setPrivateKey(QSslKey(Read("untrusted_key.pem"), QSsl::Ec));
+            const QString pem = QStringLiteral(PAGECRIER_TESTS_COMMON "/untrusted_%1.pem");
+            QFile key(pem.arg(QLatin1String("key")));
+            config.setLocalCertificate(
+                QSslCertificate::fromPath(pem.arg(QLatin1String("cert"))).value(0));
+            config.setPrivateKey(
+                QSslKey(key.open(QIODevice::ReadOnly) ? key.readAll() : "", QSsl::Ec));
             ssl->setSslConfiguration(config);
             server_.reset(ssl);
         } else {
@@ -75,14 +79,6 @@ public:
     void setHeaders(const QString &path, const QList<QByteArray> &lines) { headers_[path] = lines; }
 
 private:
-    static QByteArray Read(const char *name)
-    {
-        QFile file(QStringLiteral(PAGECRIER_TESTS_COMMON "/") + QLatin1String(name));
-        if (!file.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", qPrintable(file.fileName()));
-        return file.readAll();
-    }
-
     void answer(QTcpSocket *socket)
     {
         const QByteArray seen = socket->peek(1 << 16);

@@ -53,6 +53,18 @@ private slots:
         QVERIFY(page.contains(u"<code>k3y-0123.txt</code>"_s) &&
                 page.contains(u"<code>k3y-0123</code>"_s) && page.contains(u"403 Forbidden"_s));
     }
+
+    void certificate_saysNothingWasSentAndWhatToCheck()
+    {
+        HttpReply reply;
+        reply.certificateError = true;
+        reply.error = u"self-signed"_s;
+        reply.url = QUrl(u"https://api.indexnow.org/indexnow?url=x"_s);
+        const QString advice = indexnow::Advice(reply, {}, u"k3y-0123"_s);
+        for (const char *part : {"api.indexnow.org", "self-signed", "identity", "Nothing was sent",
+                                 "date and time", "proxy"})
+            QVERIFY2(advice.contains(QLatin1String(part)) && !advice.contains(u'<'), part);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestIndexNow)
