@@ -56,12 +56,7 @@ qint64 RetryAfterMs(const QString &value)
 BatchSender::BatchSender(Http &http, QObject *parent) : QObject(parent), http_(http)
 {
     pause_.setSingleShot(true);
-    connect(&pause_, &QTimer::timeout, this, [this] {
-        if (cancelled_)
-            finish();
-        else
-            send();
-    });
+    connect(&pause_, &QTimer::timeout, this, &BatchSender::send); // cancel() stops it
 }
 
 BatchSender::~BatchSender()
@@ -114,13 +109,8 @@ void BatchSender::cancel()
 
 void BatchSender::send()
 {
-    if (retries_ == 0) {
+    if (retries_ == 0)
         emit batchStarted(next_ + 1, int(batches_.size()));
-        if (cancelled_) { // cancelled on being told
-            QMetaObject::invokeMethod(this, &BatchSender::finish, Qt::QueuedConnection);
-            return;
-        }
-    }
     HttpRequest request;
     request.url = QUrl(job_.endpoint + QStringLiteral("/indexnow"));
     request.method = "POST";
@@ -164,11 +154,10 @@ void BatchSender::onAnswer(const HttpReply &reply)
         return;
     }
     ++retries_;
+    pause_.start(int(pauseMs)); // first, so that a cancel() on being told stops it
     emit pausing(int(pauseMs), QStringLiteral("%1; trying again (%2 of %3)")
-                                   .arg(Meaning(reply, timeoutMs_))
-                                   .arg(retries_)
-                                   .arg(kMaxRetries));
-    pause_.start(int(pauseMs));
+                                   .arg(Meaning(reply, timeoutMs_), QString::number(retries_),
+                                        QString::number(kMaxRetries)));
 }
 
 void BatchSender::record(const HttpReply &reply)

@@ -80,21 +80,32 @@ KeyFileCheck JudgeKeyFile(const HttpReply &reply, const QString &keyFileAddress,
         return check;
     };
 
+    // Texts from outside go in with one multi-argument arg(), so that a "%1"
+    // in them is never taken for a place holder.
+    const QString status = QString::number(reply.status);
     if (reply.certificateError)
         return verdict(KeyFileCheck::Certificate,
-                       QStringLiteral("The certificate of %1 could not be verified (%2), so the "
+                       QStringLiteral("The certificate of %1 could not be verified%2, so the "
                                       "engines cannot fetch the key file from it either. Have "
                                       "the site serve a certificate from a recognised authority "
                                       "that names its host.")
-                           .arg(keyFileAddress, reply.error));
-    if (!reply.redirectRefused.isEmpty())
+                           .arg(keyFileAddress, reply.error.isEmpty()
+                                                    ? QString()
+                                                    : QStringLiteral(" (%1)").arg(reply.error)));
+    if (!reply.redirectRefused.isEmpty()) {
+        const QUrl from(keyFileAddress);
+        const bool sameHost =
+            reply.redirectRefused.host().compare(from.host(), Qt::CaseInsensitive) == 0 &&
+            reply.redirectRefused.port() == from.port();
         return verdict(KeyFileCheck::RedirectElsewhere,
-                       QStringLiteral("%1 redirects to %2 (%3), which is not followed: the key "
-                                      "file must be served on the site's own host, over the same "
-                                      "scheme. %4")
-                           .arg(keyFileAddress, reply.redirectRefused.toString())
-                           .arg(reply.status)
-                           .arg(put));
+                       (sameHost ? QStringLiteral("%1 redirects (%2) to %3, which is not followed: "
+                                                  "one redirect too many, or from https to http.")
+                                 : QStringLiteral("%1 redirects (%2) to another host, %3: the "
+                                                  "engines take the key file only from the "
+                                                  "site's own host."))
+                               .arg(keyFileAddress, status, reply.redirectRefused.toString()) +
+                           QLatin1Char(' ') + put);
+    }
     if (reply.status == 0)
         return verdict(KeyFileCheck::NoAnswer,
                        (reply.timedOut
@@ -104,22 +115,20 @@ KeyFileCheck JudgeKeyFile(const HttpReply &reply, const QString &keyFileAddress,
                            QStringLiteral(" Check the address and the network connection, "
                                           "then check again."));
     if (reply.status == 404 || reply.status == 410)
-        return verdict(KeyFileCheck::NotFound, QStringLiteral("%1 was not found (%2). %3")
-                                                   .arg(keyFileAddress)
-                                                   .arg(reply.status)
-                                                   .arg(put));
+        return verdict(
+            KeyFileCheck::NotFound,
+            QStringLiteral("%1 was not found (%2). %3").arg(keyFileAddress, status, put));
     if (reply.status != 200)
         return verdict(KeyFileCheck::OtherStatus,
                        QStringLiteral("%1 answered %2 %3 instead of serving the key file. %4")
-                           .arg(keyFileAddress)
-                           .arg(reply.status)
-                           .arg(reply.reason, put));
+                           .arg(keyFileAddress, status, reply.reason.left(kShownBody),
+                                reply.status >= 500 ? QStringLiteral("The site's server failed: "
+                                                                     "check again later.")
+                                                    : put));
     if (reply.tooLarge)
         return verdict(KeyFileCheck::OtherBody,
                        QStringLiteral("%1 serves more than %2 KiB instead of the key. %3")
-                           .arg(keyFileAddress)
-                           .arg(kMaxKeyFileBytes / 1024)
-                           .arg(put));
+                           .arg(keyFileAddress, QString::number(kMaxKeyFileBytes / 1024), put));
 
     const QByteArray body = Trimmed(reply.body);
     if (body == key.toUtf8() && !key.isEmpty()) {
@@ -133,7 +142,7 @@ KeyFileCheck JudgeKeyFile(const HttpReply &reply, const QString &keyFileAddress,
                                                      : reply.contentType.left(kShownBody));
         return check;
     }
-    if (LooksLikeHtml(reply.body, reply.contentType))
+    if (LooksLikeHtml(body, reply.contentType))
         return verdict(KeyFileCheck::HtmlPage,
                        QStringLiteral("%1 serves an HTML page, not the key: usually the site's "
                                       "\"not found\" page, sent with status 200. %2")
