@@ -409,12 +409,8 @@ void Form1::mnuToolsIndexNowKey_Click()
 
 void Form1::mnuToolsSitemap_Click()
 {
-    // The endpoint the engines were pointed at (tests: a local server), or
-    // the one chosen in the dialog.
-    const QString endpoint = hosts_.indexNowEndpoint();
-    SitemapDialog::Open(this, url->text(),
-                        endpoint == HostTable::Default().indexNowEndpoint() ? QString() : endpoint,
-                        indexNowTimeoutMs_);
+    // The test table's endpoint, else the one chosen in the dialog.
+    SitemapDialog::Open(this, url->text(), hosts_.indexNowEndpoint(), indexNowTimeoutMs_);
 }
 
 void Form1::mnuToolsHistory_Click()

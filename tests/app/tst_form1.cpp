@@ -185,6 +185,7 @@ private slots:
         QCOMPARE(open(u"Form1"_s), form_);
         control(u"url"_s)->setFocus();
         server_.clear();
+        form_->setHosts(HostTable::AllAt(server_.host()));
     }
 
     void cleanup()
