@@ -12,7 +12,9 @@
 #include "keys.h"
 #include "layout.h"
 #include "msgbox.h"
+#include "record.h"
 #include "settings_store.h"
+#include "sitemap_dialog.h"
 #include "sstab.h"
 #include "webbrowser.h"
 
@@ -103,6 +105,11 @@ void Form1::buildMenus()
     mnuToolsIndexNow->setObjectName(QStringLiteral("mnuToolsIndexNow"));
     QAction *mnuToolsIndexNowKey = mnuTools->addAction(QStringLiteral("IndexNow &Key..."));
     mnuToolsIndexNowKey->setObjectName(QStringLiteral("mnuToolsIndexNowKey"));
+    QAction *mnuToolsSitemap =
+        mnuTools->addAction(QStringLiteral("Submit Site &Map with IndexNow..."));
+    mnuToolsSitemap->setObjectName(QStringLiteral("mnuToolsSitemap"));
+    QAction *mnuToolsHistory = mnuTools->addAction(QStringLiteral("IndexNow &History"));
+    mnuToolsHistory->setObjectName(QStringLiteral("mnuToolsHistory"));
 
     QMenu *mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -282,6 +289,10 @@ void Form1::connectHandlers()
        &Form1::mnuToolsIndexNow_Click);
     On(this, action("mnuToolsIndexNowKey"), triggered, "mnuToolsIndexNowKey_Click",
        &Form1::mnuToolsIndexNowKey_Click);
+    On(this, action("mnuToolsSitemap"), triggered, "mnuToolsSitemap_Click",
+       &Form1::mnuToolsSitemap_Click);
+    On(this, action("mnuToolsHistory"), triggered, "mnuToolsHistory_Click",
+       &Form1::mnuToolsHistory_Click);
     On(this, action("mnuHelpAbout"), triggered, "mnuHelpAbout_Click", &Form1::mnuHelpAbout_Click);
 }
 
@@ -402,6 +413,17 @@ void Form1::mnuToolsIndexNowKey_Click()
         if (pane)
             pane->Navigate(address);
     });
+}
+
+void Form1::mnuToolsSitemap_Click()
+{
+    // The test table's endpoint, else the one chosen in the dialog.
+    SitemapDialog::Open(this, url->text(), hosts_.indexNowEndpoint(), indexNowTimeoutMs_);
+}
+
+void Form1::mnuToolsHistory_Click()
+{
+    WebBrowser1->ShowPage(indexnow::Record::Page(indexnow::Record().Entries()));
 }
 
 void Form1::mnuHelpAbout_Click()

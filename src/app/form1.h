@@ -41,6 +41,8 @@ public:
     void mnuToolsOPtions_Click();
     void mnuToolsIndexNow_Click();
     void mnuToolsIndexNowKey_Click();
+    void mnuToolsSitemap_Click();
+    void mnuToolsHistory_Click();
     void mnuHelpAbout_Click();
     void MakeAutoComplete(QLineEdit *field);
 

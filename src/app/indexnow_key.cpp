@@ -4,6 +4,7 @@
 #include "bring_forward.h"
 #include "failure.h"
 #include "indexnow.h"
+#include "key_check.h"
 #include "keys.h"
 #include "msgbox.h"
 #include "settings_store.h"
@@ -111,6 +112,8 @@ IndexNowKeyDialog::IndexNowKeyDialog() : QDialog(nullptr)
                                   &IndexNowKeyDialog::cmdCopy_Click);
     cmdView = button("cmdView", QStringLiteral("&View in Pane"), "cmdView_Click",
                      &IndexNowKeyDialog::cmdView_Click);
+    cmdCheck = button("cmdCheck", QStringLiteral("Check Key &File"), "cmdCheck_Click",
+                      &IndexNowKeyDialog::cmdCheck_Click);
     QPushButton *cmdNewKey = button("cmdNewKey", QStringLiteral("&Make New Key..."),
                                     "cmdNewKey_Click", &IndexNowKeyDialog::cmdNewKey_Click);
     auto *cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
@@ -122,6 +125,7 @@ IndexNowKeyDialog::IndexNowKeyDialog() : QDialog(nullptr)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdCopy);
     buttons->addWidget(cmdView);
+    buttons->addWidget(cmdCheck);
     buttons->addWidget(cmdNewKey);
     buttons->addStretch();
     buttons->addWidget(cmdClose);
@@ -130,7 +134,20 @@ IndexNowKeyDialog::IndexNowKeyDialog() : QDialog(nullptr)
     layout->addWidget(intro);
     layout->addLayout(form);
     layout->addWidget(lblProblem);
+    lblCheck = new QLabel(this);
+    lblCheck->setObjectName(QStringLiteral("lblCheck"));
+    lblCheck->setWordWrap(true);
+    lblCheck->setTextFormat(Qt::PlainText);
+    lblCheck->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblCheck->hide();
+    layout->addWidget(lblCheck);
     layout->addLayout(buttons);
+}
+
+IndexNowKeyDialog::~IndexNowKeyDialog()
+{
+    if (checking_) // its answer would come to a dialog that is gone
+        indexnow::SharedHttp().cancel(checking_);
 }
 
 void IndexNowKeyDialog::Form_Load()
@@ -143,6 +160,12 @@ void IndexNowKeyDialog::Form_Load()
     txtAddress->setText(indexnow::KeyFileAddress(page_, key));
     lblProblem->setVisible(!indexnow::IsValidKey(key));
     cmdView->setEnabled(!txtAddress->text().isEmpty());
+    cmdCheck->setEnabled(!txtAddress->text().isEmpty());
+    // A verdict on another address or key no longer holds.
+    if (checking_)
+        indexnow::SharedHttp().cancel(checking_);
+    checking_ = 0;
+    lblCheck->hide();
 }
 
 void IndexNowKeyDialog::cmdCopy_Click()
@@ -154,6 +177,25 @@ void IndexNowKeyDialog::cmdView_Click()
 {
     if (openInPane_)
         openInPane_(txtAddress->text());
+}
+
+void IndexNowKeyDialog::cmdCheck_Click()
+{
+    const QString address = txtAddress->text();
+    if (address.isEmpty())
+        return;
+    indexnow::Http &http = indexnow::SharedHttp();
+    if (checking_)
+        http.cancel(checking_);
+    lblCheck->setText(QStringLiteral("Checking %1 ...").arg(address));
+    lblCheck->show();
+    checking_ = indexnow::CheckKeyFile(
+        http, address, txtKey->text(), [this](const indexnow::KeyFileCheck &check) {
+            checking_ = 0;
+            lblCheck->setText(check.warning.isEmpty()
+                                  ? check.text
+                                  : check.text + QLatin1Char('\n') + check.warning);
+        });
 }
 
 void IndexNowKeyDialog::cmdNewKey_Click()

@@ -17,6 +17,7 @@
 #include "local_server.h"
 #include "record.h"
 #include "settings_store.h"
+#include "sitemap_dialog.h"
 #include "test_support.h"
 #include "webbrowser.h"
 #include "webengine_setup.h"
@@ -184,6 +185,7 @@ private slots:
         QCOMPARE(open(u"Form1"_s), form_);
         control(u"url"_s)->setFocus();
         server_.clear();
+        form_->setHosts(HostTable::AllAt(server_.host()));
     }
 
     void cleanup()
@@ -191,6 +193,7 @@ private slots:
         delete Form2::Instance();
         delete frmAbout::Instance();
         delete IndexNowKeyDialog::Instance();
+        delete SitemapDialog::Instance();
         form_->resize(designed_);
         QCOMPARE(ShownTexts(), QStringList());
     }
@@ -344,9 +347,15 @@ private slots:
             QCOMPARE(QApplication::focusWidget(), control<QLineEdit>(name, dialog));
             QCOMPARE(control<QLineEdit>(name, dialog)->text(), text);
         }
-        // A button's access letter clicks it a moment later.
+        // A button's access letter clicks it a moment later; Check Key File
+        // fetches the file and says that it passes.
+        const QString file = server_.url('/' + key + ".txt");
+        server_.setPage('/' + key + ".txt", key.toLatin1());
+        server_.setHeaders('/' + key + ".txt", {"Content-Type: text/plain"});
         QTest::keyClick(dialog, Qt::Key_V, Qt::AltModifier);
         QTRY_COMPARE(server_.requests(), QStringList{"GET /" + key + ".txt HTTP/1.1"});
+        QTest::keyClick(dialog, Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(control<QLabel>(u"lblCheck"_s, dialog)->text(), file + " serves the key.");
         QTest::keyClick(dialog, Qt::Key_M, Qt::AltModifier); // the seam answers Yes
         QTRY_VERIFY(stored({keys::kIndexNowKey})[0] != key);
         QCOMPARE(ShownTexts().size(), 1); // having asked
@@ -363,6 +372,61 @@ private slots:
         QCOMPARE(stored({keys::kIndexNowKey}), QStringList{u"short"_s});
         QTest::qWait(300);
         QVERIFY(server_.requests().isEmpty());
+    }
+
+    // The site-map dialog as a user drives it: an index of two site maps read,
+    // what is dropped and excluded listed, the key file checked, the batch
+    // sent and its answer explained; the history then shows in the pane.
+    void sitemap_readExcludeSend_historyShown()
+    {
+        const QString key = u"0123456789abcdef"_s, site = server_.url({});
+        store(keys::kIndexNowKey, key);
+        const auto serve = [this](const QString &path, const QByteArray &body, const char *type) {
+            server_.setPage(path, body);
+            server_.setHeaders(path, {"Content-Type: " + QByteArray(type)});
+        };
+        serve('/' + key + ".txt", key.toLatin1(), "text/plain");
+        const auto xml = [serve](const QString &path, const char *kind, const char *item,
+                                 const QStringList &locs) {
+            QByteArray body = "<?xml version='1.0'?><" + QByteArray(kind) + '>';
+            for (const QString &loc : locs)
+                body += '<' + QByteArray(item) + "><loc>" + loc.toUtf8() + "</loc></" + item + '>';
+            serve(path, body + "</" + kind + '>', "application/xml");
+        };
+        xml(u"/index.xml"_s, "sitemapindex", "sitemap", {site + "/a.xml", site + "/b.xml"});
+        xml(u"/a.xml"_s, "urlset", "url", {site + "/p&amp;1", site + "/tag/x", "http://e.org/"});
+        xml(u"/b.xml"_s, "urlset", "url", {site + "/p2", site + "/p&amp;1"});
+        fill({site + "/page.html"});
+        auto *dialog = qobject_cast<SitemapDialog *>(open(u"mnuToolsSitemap"_s));
+        auto *field = control<QLineEdit>(u"txtSitemap"_s, dialog);
+        QCOMPARE(field->text(), site + "/sitemap.xml");
+        field->clear();
+        QTest::keyClicks(field, site + "/index.xml");
+        QTest::keyClick(dialog, Qt::Key_R, Qt::AltModifier);
+        auto *summary = control<QPlainTextEdit>(u"txtSummary"_s, dialog);
+        const auto says = [summary](const QString &text) {
+            return QTest::qWaitFor([&] { return summary->toPlainText().contains(text); });
+        };
+        QVERIFY2(says(u"3 addresses will be sent."_s), qPrintable(summary->toPlainText()));
+        QVERIFY(says(u"1 dropped, on another host than the site map:\n    http://e.org/"_s));
+        QVERIFY(says(u"1 dropped, listed before:\n    "_s + site + "/p&1"));
+        QTest::keyClicks(control(u"txtExclude"_s, dialog), u"*/tag/*"_s);
+        QVERIFY(says(u"2 addresses will be sent."_s) && says(u"1 excluded"_s));
+        server_.clear();
+        server_.setStatus(u"/indexnow"_s, "200 OK");
+        QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier);
+        QVERIFY2(says(u"2 addresses received, 0 not."_s),
+                 qPrintable(summary->toPlainText().replace('\n', '|')));
+        QVERIFY(says(u"Batch 1 of 1: 200, received"_s));
+        QCOMPARE(server_.requests(),
+                 QStringList({"GET /" + key + ".txt HTTP/1.1", u"POST /indexnow HTTP/1.1"_s}));
+        QCOMPARE(server_.bodies().last(),
+                 R"({"host":"127.0.0.1","key":")" + key.toUtf8() + R"(","keyLocation":")" +
+                     site.toUtf8() + '/' + key.toUtf8() + R"(.txt","urlList":[")" + site.toUtf8() +
+                     R"(/p&1",")" + site.toUtf8() + R"(/p2"]})");
+        QVERIFY(server_.lastHead.contains("\r\nContent-Type: application/json; charset=utf-8\r\n"));
+        control<QAction>(u"mnuToolsHistory"_s)->trigger();
+        QTRY_COMPARE(view()->title(), u"IndexNow History"_s);
     }
 
     void options_data()
@@ -559,7 +623,8 @@ private slots:
         QTest::addColumn<double>("grow"); // the main window's size, designed = 1
         QTest::newRow("main window") << "Form1" << 1.0;
         QTest::newRow("main window, larger") << "Form1" << 1.6;
-        for (const char *opening : {"mnuToolsOPtions", "mnuHelpAbout", "mnuToolsIndexNowKey"})
+        for (const char *opening :
+             {"mnuToolsOPtions", "mnuHelpAbout", "mnuToolsIndexNowKey", "mnuToolsSitemap"})
             QTest::newRow(opening) << QString::fromLatin1(opening) << 1.0;
     }
     // Every window has a title; no control overlaps another, sticks out of
