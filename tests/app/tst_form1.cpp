@@ -530,7 +530,7 @@ private slots:
         pane()->Navigate(server_.url(u"/links"_s));
         QTRY_COMPARE(view()->url().path(), u"/links"_s);
         page->runJavaScript(u"document.getElementById('f').click(); window.open('/popup')"_s);
-        QTRY_COMPARE(view()->url().path(), u"/popup"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(view()->url().path(), u"/popup"_s, 30000); // slow when busy
         for (const char *local :
              {"file:///etc/hostname", "qrc:/icons/pagecrier-32.png", "data:text/html,<p>x"}) {
             QSignalSpy refused(view(), &QWebEngineView::loadFinished);
