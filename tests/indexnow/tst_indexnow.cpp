@@ -1,9 +1,10 @@
 #include "addresses.h"
-#include "gzip.h"
 #include "indexnow.h"
 #include "sitemap.h"
 
 #include <QtTest>
+
+#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 using indexnow::sitemap::File;
@@ -11,6 +12,22 @@ using indexnow::sitemap::File;
 namespace {
 
 const QString kName = u"https://a.example/map.xml"_s;
+
+// data as one gzip member, made the way a web server or gzip(1) makes it.
+QByteArray Gzip(const QByteArray &data)
+{
+    z_stream zs = {};
+    deflateInit2(&zs, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(qsizetype(deflateBound(&zs, uLong(data.size()))), '\0');
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef *>(out.data());
+    zs.avail_out = uInt(out.size());
+    deflate(&zs, Z_FINISH);
+    out.resize(qsizetype(zs.total_out));
+    deflateEnd(&zs);
+    return out;
+}
 
 } // namespace
 
