@@ -63,8 +63,8 @@ private slots:
             QTest::newRow(name) << QString(arguments) << QString(answer) << status << out
                                 << arrived;
         };
-        const QString get = u"GET /indexnow HTTP/1.1"_s, post = u"POST /indexnow HTTP/1.1"_s;
-        const QString getKey = u"GET /%K.txt HTTP/1.1"_s;
+        const QString get = u"GET /indexnow HTTP/1.1"_s, post = u"POST /indexnow HTTP/1.1"_s,
+                      getKey = u"GET /%K.txt HTTP/1.1"_s;
         row("key", "--key %S/page", "", 0,
             {"Key: %K", "File name: %K.txt", "File content: %K", "Address: %S/%K.txt"}, {});
         row("one address: GET", "--indexnow %S/a", "", 0, {"200 received: %S/a"}, {get});
@@ -135,9 +135,8 @@ private slots:
         const qint64 pid = run.processId();
         QSignalSpy finished(&run, &QProcess::finished);
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
-        const QByteArray problems = run.readAllStandardError();
         QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == status,
-                 problems.constData());
+                 run.readAllStandardError().constData());
         // Each line ends in a line end.
         QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()).split(u'\n'), fill(out << ""));
         QStringList requests =

@@ -235,9 +235,8 @@ private slots:
         QStringList dropped;
         for (auto it = selection.dropped.cbegin(); it != selection.dropped.cend(); ++it)
             dropped << u"%1 %2: %3"_s.arg(int(it.key())).arg(it->count).arg(it->first.join(u", "));
-        QTEST(u"%1 | %2 | %3 %4"_s.arg(selection.kept.join(u' '), dropped.join(u"; "))
-                  .arg(selection.excluded)
-                  .arg(selection.unchanged),
+        const QString counts = u"%1 %2"_s.arg(selection.excluded).arg(selection.unchanged);
+        QTEST(QStringList({selection.kept.join(u' '), dropped.join(u"; "), counts}).join(u" | "),
               "outcome");
     }
 
