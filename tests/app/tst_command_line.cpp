@@ -100,11 +100,9 @@ private slots:
         QFETCH(QStringList, arrived);
         LocalServer server;
         const auto fill = [&](QStringList texts) {
-            for (QString &text : texts)
-                text.replace(u"%S"_s, server.url({}))
-                    .replace(u"%F"_s, home_.filePath(u"sitemap.txt"_s))
-                    .replace(u"%K"_s, key_);
-            return texts;
+            return texts.replaceInStrings(u"%S"_s, server.url({}))
+                .replaceInStrings(u"%F"_s, home_.filePath(u"sitemap.txt"_s))
+                .replaceInStrings(u"%K"_s, key_);
         };
         // A site map of four addresses, three of them on the server's host.
         QFile map(home_.filePath(u"sitemap.txt"_s));
@@ -133,8 +131,7 @@ private slots:
         run.start(QStringLiteral(PAGECRIER_PROGRAM), args);
         QVERIFY(run.waitForStarted());
         const qint64 pid = run.processId();
-        QSignalSpy finished(&run, &QProcess::finished);
-        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(run.state() == QProcess::NotRunning, 30000);
         QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == status,
                  run.readAllStandardError().constData());
         // Each line ends in a line end.

@@ -73,13 +73,6 @@ class TestIndexNowIo : public QObject
         QFile file(indexnow::Record::DefaultPath());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
-    static QByteArray Index(const QStringList &maps)
-    {
-        QByteArray xml = "<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
-        for (const QString &map : maps)
-            xml += "<sitemap><loc>" + map.toUtf8() + "</loc></sitemap>";
-        return xml + "</sitemapindex>";
-    }
 
 private slots:
     void initTestCase()
@@ -87,6 +80,12 @@ private slots:
         // The site maps the loader reads (compressed ones are the reader's
         // business: the loader hands it bytes).
         const QString other = url("/a.xml").replace(u"127.0.0.1"_s, u"localhost"_s);
+        const auto Index = [](const QStringList &maps) {
+            QByteArray xml = "<sitemapindex>";
+            for (const QString &map : maps)
+                xml += "<sitemap><loc>" + map.toUtf8() + "</loc></sitemap>";
+            return xml + "</sitemapindex>";
+        };
         server_.setPage(u"/a.xml"_s, "https://a.example/1\nhttps://a.example/2");
         server_.setPage(u"/b.txt"_s, "https://a.example/3\n");
         server_.setPage(u"/index.xml"_s, Index({url("/a.xml"), url("/old.txt")}));
@@ -364,18 +363,16 @@ private slots:
         QCOMPARE(server_.requests().size(), untrusted ? 0 : answers);
         if (untrusted)
             return;
-        // JSON, its batch as BatchBody makes it (tested there); the last
-        // POST, the last batch sent. Every request names the program.
+        // JSON; the last POST, the last batch sent, as BatchBody makes it
+        // (tested there). Every request names the program.
         QVERIFY(
             server_.requests()[0] == "POST /indexnow HTTP/1.1" &&
             server_.lastHead.contains("\r\nContent-Type: application/json; charset=utf-8\r\n") &&
             server_.lastHead.contains("\r\nUser-Agent: Pagecrier\r\n"));
         const QList<QStringList> batches = indexnow::Batches(job.addresses);
-        const auto body = [&](qsizetype i) {
-            return indexnow::BatchBody(job.host, job.key, job.keyLocation, batches.at(i));
-        };
-        QCOMPARE(server_.bodies().first(), body(0));
-        QCOMPARE(server_.bodies().last(), body(std::min(qsizetype(answers), batches.size()) - 1));
+        QCOMPARE(server_.bodies().last(),
+                 indexnow::BatchBody(job.host, job.key, job.keyLocation,
+                                     batches.at(std::min<qsizetype>(answers, batches.size()) - 1)));
     }
 
     void sitemaps_data()
@@ -412,8 +409,7 @@ private slots:
         QStringList read;
         for (const indexnow::sitemap::Entry &entry : result->entries)
             read << entry.loc.section(u'/', -1);
-        QStringList outcome{read.join(u' ')};
-        outcome += result->problems;
+        QStringList outcome = QStringList{read.join(u' ')} + result->problems;
         if (!result->error.isEmpty())
             outcome << u"error: "_s + result->error.section(u": "_s, 1); // after the name
         if (result->cancelled)
