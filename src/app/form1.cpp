@@ -376,10 +376,7 @@ void Form1::mnuToolsIndexNow_Click()
     SettingsStore store;
     const QString key = IndexNowKey(store);
     if (!indexnow::IsValidKey(key)) {
-        msgbox::Show(QStringLiteral("The stored IndexNow key breaks the key rules (8 to 128 "
-                                    "letters, digits and hyphens), so nothing was sent. Make a "
-                                    "new key with Tools, IndexNow Key..."),
-                     msgbox::MB_OK | msgbox::MB_ICONINFORMATION, title);
+        msgbox::Show(indexnow::BadKeyText(), msgbox::MB_OK | msgbox::MB_ICONINFORMATION, title);
         return;
     }
     // The test table's endpoint, else the user's choice.

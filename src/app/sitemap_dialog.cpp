@@ -437,10 +437,7 @@ void SitemapDialog::cmdSend_Click()
     SettingsStore store;
     const QString key = IndexNowKey(store);
     if (!indexnow::IsValidKey(key)) {
-        msgbox::Show(QStringLiteral("The stored IndexNow key breaks the key rules (8 to 128 "
-                                    "letters, digits and hyphens), so nothing was sent. Make a "
-                                    "new key with Tools, IndexNow Key..."),
-                     msgbox::MB_OK | msgbox::MB_ICONINFORMATION, kTitle);
+        msgbox::Show(indexnow::BadKeyText(), msgbox::MB_OK | msgbox::MB_ICONINFORMATION, kTitle);
         return;
     }
     const QString keyFile = indexnow::KeyFileAddress(read_.site.toString(), key);

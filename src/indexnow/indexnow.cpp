@@ -124,6 +124,13 @@ QString RequestAddress(const QString &endpoint, const QString &page, const QStri
            EncodeField(key);
 }
 
+QString BadKeyText()
+{
+    return QStringLiteral("The stored IndexNow key breaks the key rules (8 to 128 letters, "
+                          "digits and hyphens), so nothing was sent. Make a new key with Tools, "
+                          "IndexNow Key...");
+}
+
 QString SendingPage(const QString &page)
 {
     return Page(QStringLiteral("IndexNow: sending"),

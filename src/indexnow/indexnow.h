@@ -44,6 +44,9 @@ QString RequestAddress(const QString &endpoint, const QString &page, const QStri
 QString AnswerPage(const HttpReply &reply, const QString &page, const QString &key,
                    int timeoutMs = kTimeoutMs);
 
+// Why nothing is sent with a stored key that breaks the key rules.
+QString BadKeyText();
+
 // The page shown while the request is on its way.
 QString SendingPage(const QString &page);
 
