@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -96,13 +97,24 @@ private:
     int depth_ = 0;
 };
 
-// Runs the event loop until done() or timeoutMs; whether done.
+// Runs the event loop until done() or timeoutMs; whether done. The loop
+// sleeps between events, as the program's own does: a loop that polls
+// would keep the main thread busy and have it wait for the processor
+// behind the threads that read.
 bool Spin(const std::function<bool()> &done, int timeoutMs)
 {
+    if (done())
+        return true;
+    QEventLoop loop;
     QElapsedTimer waited;
     waited.start();
-    while (!done() && waited.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || waited.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    check.start(10);
+    loop.exec();
     return done();
 }
 
