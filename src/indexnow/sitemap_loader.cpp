@@ -24,6 +24,11 @@ struct SitemapLoader::Job
 
 namespace {
 
+// The threads that parse. Not Qt's global pool: Qt's own raster painting
+// splits large fills over that pool and waits for them, so a parse holding
+// its threads would stall every paint of the window until it ends.
+Q_GLOBAL_STATIC(QThreadPool, ParsePool)
+
 // Lines of problems kept; the rest are only counted.
 constexpr int kShownProblems = 100;
 
@@ -238,7 +243,7 @@ void SitemapLoader::parse(int file, const QString &name, const QByteArray &bytes
     const std::shared_ptr<Job> job = job_;
     if (file >= 0)
         ++parsing_;
-    QThreadPool::globalInstance()->start([job, file, name, bytes, path] {
+    ParsePool()->start([job, file, name, bytes, path] {
         if (job->cancelled)
             return;
         QByteArray data = bytes;
@@ -330,6 +335,10 @@ void SitemapLoader::takeIndex(const sitemap::File &file)
         seen_ << key;
     }
     queued_ = int(queue_.size());
+    // Room for all they may hold, so that the list never has to move while
+    // the window waits; memory is only taken as addresses come.
+    result_.entries.reserve(
+        qMin(qsizetype(queued_) * sitemap::kMaxEntries, qsizetype(sitemap::kMaxTotal)));
     pump();
 }
 
