@@ -22,6 +22,13 @@ struct Entry
     QDateTime lastmod; // UTC; invalid when absent or not a W3C date-time
 };
 
+} // namespace indexnow::sitemap
+
+// Lists of a million entries grow by moving their memory, not entry by entry.
+Q_DECLARE_TYPEINFO(indexnow::sitemap::Entry, Q_RELOCATABLE_TYPE);
+
+namespace indexnow::sitemap {
+
 struct File
 {
     enum Kind
