@@ -109,14 +109,8 @@ private:
         }
         pending.reply = reply;
         pending.body.clear();
-        QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, id, reply] {
-            Pending &p = pending_.at(id);
-            p.body += reply->readAll();
-            if (p.body.size() > p.request.maxBytes) {
-                p.tooLarge = true;
-                reply->abort();
-            }
-        });
+        QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                         [this, id, reply] { take(pending_.at(id), reply); });
         QObject::connect(reply, &QNetworkReply::sslErrors, reply,
                          [this, id](const QList<QSslError> &errors) {
                              // Never ignored: the handshake fails.
@@ -127,14 +121,36 @@ private:
                          [this, id, reply] { finished(id, reply); });
     }
 
+    // Moves what has arrived into the body, straight into its place: an
+    // answer of many megabytes is copied once, and its room is taken once
+    // when the server says how long it is. A body over the bound stops the
+    // request.
+    static void take(Pending &pending, QNetworkReply *reply)
+    {
+        const qint64 available = reply->bytesAvailable();
+        if (pending.tooLarge || available <= 0)
+            return;
+        const qint64 size = pending.body.size();
+        if (size + available > pending.request.maxBytes) {
+            pending.tooLarge = true;
+            reply->abort();
+            return;
+        }
+        if (size == 0) {
+            const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+            pending.body.reserve(qBound(available, length, pending.request.maxBytes));
+        }
+        pending.body.resize(size + available);
+        const qint64 read = reply->read(pending.body.data() + size, available);
+        pending.body.resize(size + qMax<qint64>(read, 0));
+    }
+
     void finished(quint64 id, QNetworkReply *reply)
     {
         reply->deleteLater();
         Pending &pending = pending_.at(id);
-        if (!pending.tooLarge && !pending.timedOut) {
-            pending.body += reply->readAll();
-            pending.tooLarge = pending.body.size() > pending.request.maxBytes;
-        }
+        if (!pending.timedOut)
+            take(pending, reply);
         HttpReply answer;
         answer.url = reply->url();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

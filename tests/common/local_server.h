@@ -6,6 +6,7 @@
 #include <QSslServer>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -77,6 +78,8 @@ public:
     // More header lines for path's answers ("Location: /b", "Retry-After: 2");
     // a Content-Type line replaces the usual one.
     void setHeaders(const QString &path, const QList<QByteArray> &lines) { headers_[path] = lines; }
+    // Send half of path's body, and the rest ms later.
+    void setPause(const QString &path, int ms) { pauses_[path] = ms; }
 
 private:
     void answer(QTcpSocket *socket)
@@ -120,9 +123,16 @@ private:
         }
         if (!typed)
             head += "Content-Type: text/html; charset=utf-8\r\n";
-        socket->write(head + "\r\n" + body);
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        socket->disconnectFromHost();
+        const int pause = pauses_.value(path);
+        const qsizetype now = pause ? body.size() / 2 : body.size();
+        socket->write(head + "\r\n" + body.left(now));
+        if (!pause)
+            return socket->disconnectFromHost();
+        QTimer::singleShot(pause, socket, [socket, rest = body.mid(now)] {
+            socket->write(rest);
+            socket->disconnectFromHost();
+        });
     }
 
     std::unique_ptr<QTcpServer> server_;
@@ -132,4 +142,5 @@ private:
     QMap<QString, QByteArray> pages_;
     QMap<QString, QList<QByteArray>> statuses_;
     QMap<QString, QList<QByteArray>> headers_;
+    QMap<QString, int> pauses_;
 };

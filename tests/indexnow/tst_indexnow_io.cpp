@@ -125,6 +125,7 @@ private slots:
         row("other host refused", a, {"Location: " + other.toLatin1()}, {},
             "302 refused localhost/a");
         row("too large", a, {}, QByteArray(1001, 'x'), "200 /a too large");
+        row("too large in pieces", a, {}, QByteArray(1001, 'x'), "200 /a too large");
         row("bound itself", a, {}, QByteArray(1000, 'x'), "200 /a");
         row("inflated too large", a, deflate, bomb, "200 /a too large");
         row("no answer", url("/silent"), {}, {}, "0 timed out");
@@ -139,6 +140,7 @@ private slots:
         server_.setStatus(u"/a"_s,
                           headers.value(0).startsWith("Location") ? "302 Found" : "200 OK");
         server_.setHeaders(u"/a"_s, headers);
+        server_.setPause(u"/a"_s, tag == "too large in pieces" ? 100 : 0);
         server_.setPage(u"/a"_s, body.isEmpty() ? "a" : body);
         server_.setStatus(u"/b"_s, tag == "one too many" ? "302 Found" : "200 OK");
         server_.setHeaders(u"/b"_s, {"Location: /c"});
