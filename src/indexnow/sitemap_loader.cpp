@@ -2,10 +2,12 @@
 
 #include "addresses.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMutex>
+#include <QPointer>
 #include <QThreadPool>
 
 #include <atomic>
@@ -26,8 +28,15 @@ namespace {
 
 // The threads that parse. Not Qt's global pool: Qt's own raster painting
 // splits large fills over that pool and waits for them, so a parse holding
-// its threads would stall every paint of the window until it ends.
-Q_GLOBAL_STATIC(QThreadPool, ParsePool)
+// its threads would stall every paint of the window until it ends. Like
+// that pool, it ends with the application, after the parses under way.
+QThreadPool *ParsePool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool)
+        pool = new QThreadPool(QCoreApplication::instance());
+    return pool;
+}
 
 // Lines of problems kept; the rest are only counted.
 constexpr int kShownProblems = 100;
