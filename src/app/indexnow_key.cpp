@@ -41,9 +41,9 @@ IndexNowKeyDialog *IndexNowKeyDialog::Open(QWidget *mainWindow, const QString &p
     dialog->page_ = page;
     dialog->openInPane_ = std::move(openInPane);
     dialog->Form_Load();
-    if (fresh && mainWindow) {
+    if (fresh) {
         dialog->adjustSize();
-        dialog->move(mainWindow->frameGeometry().center() - dialog->rect().center());
+        CentreOver(dialog, mainWindow);
     }
     BringForward(dialog);
     return dialog;

@@ -87,10 +87,8 @@ SitemapDialog *SitemapDialog::Open(QWidget *mainWindow, const QString &page,
                 qMax(0, dialog->cboEndpoint->findData(chosen, Qt::UserRole, Qt::MatchFixedString)));
         });
         dialog->showSummary();
-        if (mainWindow) {
-            dialog->adjustSize();
-            dialog->move(mainWindow->frameGeometry().center() - dialog->rect().center());
-        }
+        dialog->adjustSize();
+        CentreOver(dialog, mainWindow);
     }
     BringForward(dialog);
     return dialog;

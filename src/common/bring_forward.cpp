@@ -8,3 +8,9 @@ void BringForward(QWidget *window)
     window->raise();
     window->activateWindow();
 }
+
+void CentreOver(QWidget *window, const QWidget *mainWindow)
+{
+    if (mainWindow)
+        window->move(mainWindow->frameGeometry().center() - window->rect().center());
+}

@@ -74,10 +74,7 @@ Form2 *Form2::Open(QWidget *mainWindow)
     if (!dialog) {
         dialog = new Form2;
         dialog->Form_Load();
-        if (mainWindow) {
-            const QPoint centre = mainWindow->frameGeometry().center();
-            dialog->move(centre - QPoint(dialog->width() / 2, dialog->height() / 2));
-        }
+        CentreOver(dialog, mainWindow);
     }
     BringForward(dialog);
     return dialog;
