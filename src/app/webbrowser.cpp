@@ -2,14 +2,12 @@
 
 #include "autocomplete.h"
 #include "failure.h"
+#include "module.h"
 #include "pane_engine.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
-#include <QLibrary>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 
@@ -17,12 +15,6 @@
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 namespace {
-
-QStringList &CandidatesOverride()
-{
-    static QStringList candidates;
-    return candidates;
-}
 
 void NoteVisited(const QUrl &url)
 {
@@ -52,23 +44,6 @@ WebBrowser::WebBrowser(QWidget *parent) : QWidget(parent)
 
 WebBrowser::~WebBrowser() = default;
 
-void WebBrowser::SetModuleCandidates(const QStringList &candidates)
-{
-    CandidatesOverride() = candidates;
-}
-
-QStringList WebBrowser::ModuleCandidates()
-{
-    if (!CandidatesOverride().isEmpty())
-        return CandidatesOverride();
-    const QString file = QStringLiteral(PAGECRIER_ENGINE_MODULE);
-    // Installed: beside the program's library folder; in the build tree:
-    // where the build put it.
-    return {QDir(QCoreApplication::applicationDirPath())
-                .filePath(QStringLiteral(PAGECRIER_ENGINE_MODULE_FROM_BIN "/") + file),
-            QStringLiteral(PAGECRIER_ENGINE_MODULE_BUILD_DIR "/") + file};
-}
-
 bool WebBrowser::ensureEngine()
 {
     if (engine_)
@@ -76,28 +51,12 @@ bool WebBrowser::ensureEngine()
     if (!loadError_.isEmpty())
         return false;
 
-    QStringList errors;
-    for (const QString &candidate : ModuleCandidates()) {
-        if (!QFile::exists(candidate))
-            continue;
-        // The module stays loaded for the rest of the run.
-        QLibrary module(candidate);
-        GiveEngineSharedContext();
-        auto create =
-            reinterpret_cast<CreatePaneEngine>(module.resolve("pagecrier_create_pane_engine"));
-        if (!create) {
-            errors << module.errorString();
-            continue;
-        }
+    GiveEngineSharedContext(); // before the engine's libraries load
+    if (auto create = reinterpret_cast<CreatePaneEngine>(ResolveModule(
+            ModuleCandidates(QStringLiteral(PAGECRIER_ENGINE_MODULE)),
+            "pagecrier_create_pane_engine", QStringLiteral("web engine"), &loadError_)))
         engine_.reset(create(this, &NoteVisited));
-        break;
-    }
     if (!engine_) {
-        loadError_ = errors.isEmpty()
-                         ? QStringLiteral("The web engine module was not found (looked for %1).")
-                               .arg(ModuleCandidates().join(QStringLiteral(", ")))
-                         : QStringLiteral("The web engine module could not be loaded: %1")
-                               .arg(errors.join(QStringLiteral("; ")));
         errorLabel_ = new QLabel(loadError_, this);
         errorLabel_->setObjectName(QStringLiteral("WebBrowser1Error"));
         errorLabel_->setWordWrap(true);

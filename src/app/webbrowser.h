@@ -44,11 +44,6 @@ public:
     QWebEngineView *view() const;
     QWidget *viewWidget() const;
 
-    // Where the web engine module is looked for, in order. Tests may name
-    // other places (an empty list restores the real ones).
-    static QStringList ModuleCandidates();
-    static void SetModuleCandidates(const QStringList &candidates);
-
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;

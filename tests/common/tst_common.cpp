@@ -1,4 +1,5 @@
 #include "fit_text.h"
+#include "module.h"
 #include "msgbox.h"
 
 #include <QCheckBox>
@@ -52,6 +53,30 @@ private slots:
             QCOMPARE(msgbox::Show(QStringLiteral("Go on?"), msgbox::MB_YESNO), int(answer));
             QCOMPARE(shown, QStringLiteral("Pagecrier: Go on?"));
         }
+    }
+
+    void module_failureNamesTheModuleAndWhy_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // of the one place looked at; null: no file
+        QTest::addColumn<QString>("expected");   // how the message begins
+        QTest::newRow("missing") << QByteArray() << "The test module was not found (looked for ";
+        QTest::newRow("not a library") << QByteArray("junk")
+                                       << "The test module could not be "
+                                          "loaded: ";
+    }
+    void module_failureNamesTheModuleAndWhy()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("module.so"));
+        QFile file(path);
+        if (!content.isNull())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) > 0);
+        file.close();
+        QString error;
+        QVERIFY(!ResolveModule({path}, "symbol", QStringLiteral("test"), &error));
+        QVERIFY2(error.startsWith(expected) && error.contains(path), qPrintable(error));
     }
 };
 
