@@ -404,9 +404,7 @@ private:
             return false;
         }
         if (!indexnow::IsValidKey(key_)) {
-            Problem(QStringLiteral("The stored IndexNow key breaks the key rules (8 to 128 "
-                                   "letters, digits and hyphens), so nothing is sent. Make a new "
-                                   "key in the window: Tools, IndexNow Key..."));
+            Problem(indexnow::BadKeyText());
             return false;
         }
         return true;
